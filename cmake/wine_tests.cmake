@@ -1,0 +1,30 @@
+# Test programs are Windows programs: ctest runs them through tests/env/winetest, which
+# gives each run a Wine prefix of its own lane (see tests/env/README.md), starts printer
+# simulators for the COM ports a test asks for, and judges the run by its output, not only
+# by its exit code (a program Wine cannot start exits 0 without a word).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/env/winetest)
+set(VESK_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
+
+# vesk_wine_test(NAME <name> TARGET <program> [FILTER <gtest filter>] [SIMS com1 ...]
+#                [DISPLAY] [TIMEOUT <seconds>] [ARGS ...])
+function(vesk_wine_test)
+    cmake_parse_arguments(T "DISPLAY" "NAME;TARGET;FILTER;TIMEOUT" "SIMS;ARGS" ${ARGN})
+    set(args ${T_ARGS})
+    if(T_FILTER)
+        list(APPEND args --gtest_filter=${T_FILTER})
+    endif()
+    add_test(NAME ${T_NAME} COMMAND ${T_TARGET} ${args})
+    set(env "VESK_WINE_ROOT=${VESK_WINE_ROOT}" "VESK_SIMULATOR=${VESK_SIMULATOR}"
+            "VESK_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+    if(T_SIMS)
+        string(REPLACE ";" " " sims "${T_SIMS}")
+        list(APPEND env "VESK_TEST_SIMS=${sims}")
+    endif()
+    if(T_DISPLAY)
+        list(APPEND env "VESK_TEST_DISPLAY=1")
+    endif()
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT})
+endfunction()

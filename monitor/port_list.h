@@ -1,0 +1,52 @@
+// The monitor's ports: one entry per logical port, kept in creation order in the one list.
+// The spooler's port handle is the address of the entry.
+#pragma once
+
+#include <windows.h>
+
+inline constexpr DWORD kPortListSignature = 0x004D4C49;  // "ILM" and a zero byte
+inline constexpr DWORD kPortEntrySignature = 0x5460;
+
+inline constexpr DWORD PORT_FLAG_OPEN = 0x02;    // serial device opened and configured for a job
+inline constexpr DWORD PORT_FLAG_IN_DOC = 0x08;  // a document is in progress
+
+inline constexpr DWORD kMaxPortNameChars = 247;
+
+struct PortList;
+
+struct PortEntry {
+    DWORD Signature;
+    DWORD Size;           // bytes of the allocation: this record plus the name behind it
+    PortEntry* pNext;
+    LPWSTR pName;         // inside the same allocation, kept as given
+    HANDLE hFile;         // serial device of the current job, INVALID_HANDLE_VALUE when closed
+    DWORD Status;         // PORT_FLAG_*; guarded by SpoolerSection
+    LPWSTR pPrinterName;  // printer of the current job
+    HANDLE hPrinter;      // spooler handle of that printer
+    DWORD JobId;
+    PortList* pList;
+};
+
+struct PortList {
+    DWORD Signature;
+    PortEntry* pFirst;
+};
+
+// A name is a VESK port when its first four characters are VESK, in any case.
+BOOL IsVeskPort(LPCWSTR name);
+// Removes one trailing colon in place.
+void VeskRemoveColon(LPWSTR name);
+
+void VeskEnterSplSem();
+void VeskLeaveSplSem();
+
+// The caller holds SpoolerSection for these.
+PortEntry* VeskFindIniKey(PortEntry* first, LPCWSTR name);
+PortEntry* VeskCreatePortEntry(PortList* list, LPCWSTR name);
+BOOL VeskDeletePortEntry(PortList* list, LPCWSTR name);
+
+// Builds a list from the key names of "Vesk Ports" (every key that is a VESK port, in the
+// profile's order). Null when the section is missing or empty, too large, or memory ran out.
+PortList* LoadPortList();
+// Frees a list and all its entries.
+void FreePortList(PortList* list);

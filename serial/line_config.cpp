@@ -1,0 +1,38 @@
+// Line configuration shared by every open of a printer's COM port.
+#include "serial.h"
+#include "settings.h"
+
+BOOL ConfigureLine(HANDLE handle, const DCB& settings, LPCTSTR iniDeviceName, DWORD* blockSize) {
+    SetEndOfFile(handle);
+
+    DCB dcb{};
+    dcb.DCBlength = sizeof(dcb);
+    if (!GetCommState(handle, &dcb)) return FALSE;
+
+    dcb.BaudRate = settings.BaudRate;
+    dcb.ByteSize = settings.ByteSize;
+    dcb.Parity = settings.Parity;
+    dcb.StopBits = settings.StopBits;
+    // The driver does no flow control: the printer's XOFF is obeyed in software.
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fTXContinueOnXoff = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+
+    if (blockSize) *blockSize = GetBaudRate(settings.BaudRate);
+
+    COMMTIMEOUTS timeouts{};
+    GetCommTimeouts(handle, &timeouts);
+    GetIniCommValues(iniDeviceName, &dcb);
+    SetCommState(handle, &dcb);
+
+    timeouts.ReadIntervalTimeout = kReadIntervalTimeoutMs;
+    timeouts.ReadTotalTimeoutConstant = kReadTotalTimeoutConstantMs;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = kWriteTotalTimeoutConstantMs;
+    SetCommTimeouts(handle, &timeouts);
+    return TRUE;
+}

@@ -1,0 +1,223 @@
+// The monitor's two opens of the COM port, against the printer simulator on COM1.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "monitor_state.h"
+#include "port_list.h"
+#include "profile.h"
+#include "prompt.h"
+#include "serial_open.h"
+#include "simulator.h"
+
+namespace {
+
+struct Question {
+    std::wstring text, caption;
+    UINT type;
+};
+std::vector<Question> g_questions;
+
+int RecordQuestion(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
+    g_questions.push_back({text ? text : L"", caption ? caption : L"", type});
+    return IDOK;
+}
+
+class SerialOpen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitializeMonitorLocks();
+        ReplacePrompt(RecordQuestion);
+        g_questions.clear();
+        sim.Control("settings 9600,n,8,1");
+        sim.Reset();
+        entry = VeskCreatePortEntry(&list, L"VESK");
+        ASSERT_NE(entry, nullptr);
+    }
+    void TearDown() override {
+        if (entry->hFile != INVALID_HANDLE_VALUE) CloseHandle(entry->hFile);
+        VeskDeletePortEntry(&list, L"VESK");
+        ReplacePrompt(nullptr);
+        vt::DeleteSection(L"Vesk Ports");
+        vt::DeleteSection(L"ports");
+    }
+    void Store(const wchar_t* settings) {
+        vt::WriteSection(L"Vesk Ports", {{L"VESK", settings}});
+    }
+
+    vt::Simulator sim;
+    PortList list{kPortListSignature, nullptr};
+    PortEntry* entry = nullptr;
+};
+
+void ExpectLinkState(HANDLE h, DWORD baud, BYTE stopBits) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    ASSERT_TRUE(GetCommState(h, &dcb));
+    EXPECT_EQ(dcb.BaudRate, baud);
+    EXPECT_EQ(dcb.StopBits, stopBits);
+    EXPECT_EQ(dcb.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
+    EXPECT_FALSE(dcb.fOutxCtsFlow);
+    EXPECT_FALSE(dcb.fOutxDsrFlow);
+    EXPECT_FALSE(dcb.fDsrSensitivity);
+    EXPECT_FALSE(dcb.fOutX);
+    EXPECT_FALSE(dcb.fInX);
+    EXPECT_FALSE(dcb.fTXContinueOnXoff);
+    COMMTIMEOUTS t{};
+    ASSERT_TRUE(GetCommTimeouts(h, &t));
+    EXPECT_EQ(t.ReadIntervalTimeout, 200u);
+    EXPECT_EQ(t.ReadTotalTimeoutConstant, 5000u);
+    EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 0u);
+    EXPECT_EQ(t.WriteTotalTimeoutConstant, 3000u);
+}
+
+// Leaves COM1 with every kind of flow control switched on, as another program might.
+void LeaveFlowControlOn() {
+    HANDLE h = CreateFileW(L"COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    ASSERT_TRUE(GetCommState(h, &dcb));
+    dcb.fOutX = TRUE;
+    dcb.fInX = TRUE;
+    dcb.fOutxCtsFlow = TRUE;
+    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+    EXPECT_TRUE(SetCommState(h, &dcb));
+    CloseHandle(h);
+}
+
+}  // namespace
+
+TEST_F(SerialOpen, JobOpenConfiguresTheLineFromTheStoredString) {
+    Store(L"COM1:,19200,n,8,2");
+    LeaveFlowControlOn();
+    sim.Sync();
+    EXPECT_EQ(sim.State()["pc_ixon"], "1") << "the simulator sees the flow control left on";
+
+    DWORD block = 0;
+    ASSERT_TRUE(ValidateDosDevicePort(entry, &block));
+    EXPECT_EQ(block, 96u);
+    EXPECT_TRUE(entry->Status & PORT_FLAG_OPEN);
+    ASSERT_NE(entry->hFile, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(sim.PcLine(), "19200/2");
+    auto state = sim.Sync();
+    EXPECT_EQ(state["pc_ixon"], "0");
+    EXPECT_EQ(state["pc_ixoff"], "0");
+    ExpectLinkState(entry->hFile, 19200, TWOSTOPBITS);
+    EXPECT_TRUE(g_questions.empty());
+}
+
+TEST_F(SerialOpen, JobOpenAppliesThePortsEntryOfTheBareComName) {
+    Store(L"COM1:,19200,n,8,1");
+    vt::WriteSection(L"ports", {{L"COM1", L"4800,n,8,2"}});
+    DWORD block = 0;
+    ASSERT_TRUE(ValidateDosDevicePort(entry, &block));
+    EXPECT_EQ(block, 96u) << "the block size comes from the stored settings";
+    EXPECT_EQ(sim.PcLine(), "4800/2");
+    ExpectLinkState(entry->hFile, 4800, TWOSTOPBITS);
+}
+
+TEST_F(SerialOpen, JobOpenIgnoresThePortsEntryWithAColon) {
+    // The platform's own keys carry a colon; only a key without one is the device's entry.
+    Store(L"COM1:,19200,n,8,1");
+    vt::WriteSection(L"ports", {{L"COM1:", L"4800,n,8,2"}});
+    ASSERT_TRUE(ValidateDosDevicePort(entry, nullptr));
+    EXPECT_EQ(sim.PcLine(), "19200/1");
+}
+
+TEST_F(SerialOpen, JobOpenWithoutReadableSettingsOpensNothing) {
+    Store(L"COM1");
+    DWORD block = 12345;
+    SetLastError(0);
+    EXPECT_FALSE(ValidateDosDevicePort(entry, &block));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_DATA));
+    EXPECT_EQ(entry->hFile, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(block, 12345u);
+    EXPECT_EQ(entry->Status, 0u);
+    EXPECT_TRUE(g_questions.empty());
+
+    Store(L"COM100:,9600,n,8,1");
+    EXPECT_FALSE(ValidateDosDevicePort(entry, &block));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(entry->hFile, INVALID_HANDLE_VALUE);
+}
+
+TEST_F(SerialOpen, JobOpenOfAnUnknownPortFailsWithThePlatformsError) {
+    // The platform's default configuration needs the device, so a port that cannot be
+    // opened fails while the settings are read, before any open and without a question.
+    Store(L"NOCOM:,9600,n,8,1");
+    SetLastError(0);
+    EXPECT_FALSE(ValidateDosDevicePort(entry, nullptr));
+    EXPECT_NE(GetLastError(), 0u);
+    EXPECT_EQ(entry->hFile, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(entry->Status & PORT_FLAG_OPEN, 0u);
+}
+
+TEST_F(SerialOpen, DeviceOpenFailureShowsTheSystemsText) {
+    // A device that the platform knows but that will not open (on Windows: another program
+    // holds it) is reported with the system's text for the error.
+    ReportDeviceOpenFailure(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    ASSERT_EQ(g_questions.size(), 1u);
+    EXPECT_EQ(g_questions[0].caption, L"ValidateDosDevicePort");
+    EXPECT_EQ(g_questions[0].type, static_cast<UINT>(MB_OK));
+    wchar_t expected[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   ERROR_ACCESS_DENIED, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), expected, 512,
+                   nullptr);
+    EXPECT_EQ(g_questions[0].text, expected);
+    EXPECT_FALSE(g_questions[0].text.empty());
+}
+
+TEST_F(SerialOpen, SettingsOpenGoesThroughTheNonspooledName) {
+    Store(L"COM1:,38400,n,8,2");
+    LeaveFlowControlOn();
+    VeskPortSettings settings{};
+    DWORD needed = 0;
+    ASSERT_EQ(GetVeskPortSettings(nullptr, 0, reinterpret_cast<PBYTE>(&settings), sizeof settings,
+                                  &needed), 0u);
+    DWORD block = 0;
+    HANDLE h = OpenVeskPort(&settings, &block);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+    EXPECT_EQ(block, 192u);
+    EXPECT_EQ(sim.PcLine(), "38400/2");
+    EXPECT_EQ(sim.State()["pc_ixon"], "0");
+    ExpectLinkState(h, 38400, TWOSTOPBITS);
+
+    // The same device: bytes written reach the printer.
+    DWORD written = 0;
+    EXPECT_TRUE(WriteBuffer(h, "\x18", 1, &written));
+    EXPECT_EQ(written, 1u);
+    EXPECT_TRUE(sim.WaitFor("cans", 0, 1000));
+    CloseHandle(h);
+
+    // The next open replaces the private name's definition and reaches the same device.
+    RemoveVeskDosDeviceDefinition(&settings);
+    h = OpenVeskPort(&settings, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+    CloseHandle(h);
+    LocalFree(settings.pConfig);
+}
+
+TEST_F(SerialOpen, SettingsOpenOfAMissingDeviceFails) {
+    VeskPortSettings settings{};
+    lstrcpyW(settings.ComName, L"NOCOM");
+    COMMCONFIG cc{};
+    cc.dwSize = sizeof cc;
+    cc.dcb.DCBlength = sizeof(DCB);
+    cc.dcb.BaudRate = 9600;
+    cc.dcb.ByteSize = 8;
+    settings.pConfig = &cc;
+    SetLastError(0);
+    EXPECT_EQ(OpenVeskPort(&settings, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_NE(GetLastError(), 0u);
+    settings.pConfig = nullptr;
+    EXPECT_EQ(OpenVeskPort(&settings, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(g_questions.empty()) << "the settings open asks nobody";
+}

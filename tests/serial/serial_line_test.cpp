@@ -1,0 +1,128 @@
+// The serial layer on a real COM port of Wine, with the printer simulator at the other end
+// of the line (both character forms).
+#include <windows.h>
+#include <tchar.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "profile.h"
+#include "serial.h"
+#include "settings.h"
+#include "simulator.h"
+
+namespace {
+
+DCB LineDcb(DWORD baud, BYTE stop) {
+    DCB d{};
+    d.DCBlength = sizeof d;
+    d.BaudRate = baud;
+    d.ByteSize = 8;
+    d.Parity = NOPARITY;
+    d.StopBits = stop;
+    return d;
+}
+
+class SerialLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim.Control("silent off");
+        sim.Reset();
+    }
+    void TearDown() override {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        RemoveNonspooledDefinition(_T("COM1"));
+        vt::DeleteSection(L"ports");
+    }
+    void Open(LPCTSTR com, bool overlapped, const DCB& dcb, DWORD* block = nullptr) {
+        NonspooledOpenOptions how;
+        how.overlapped = overlapped;
+        h = OpenNonspooledDevice(com, how);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+        ASSERT_TRUE(ConfigureLine(h, dcb, _T("COM1"), block));
+    }
+
+    vt::Simulator sim;
+    HANDLE h = INVALID_HANDLE_VALUE;
+};
+
+}  // namespace
+
+TEST_F(SerialLine, OpensThroughTheNonspooledNameWithOrWithoutColon) {
+    DWORD block = 0;
+    Open(_T("COM1:"), true, LineDcb(19200, TWOSTOPBITS), &block);
+    EXPECT_EQ(block, 96u);
+    EXPECT_EQ(sim.PcLine(), "19200/2");
+    CloseHandle(h);
+    h = INVALID_HANDLE_VALUE;
+    Open(_T("COM1"), true, LineDcb(57600, ONESTOPBIT));
+    EXPECT_EQ(sim.PcLine(), "57600/1");
+    auto state = sim.Sync();
+    EXPECT_EQ(state["pc_ixon"], "0");
+    EXPECT_EQ(state["pc_ixoff"], "0");
+}
+
+TEST_F(SerialLine, PortsEntryOverridesTheLine) {
+    vt::WriteSection(L"ports", {{L"COM1", L"2400,n,8,2"}});
+    Open(_T("COM1"), true, LineDcb(9600, ONESTOPBIT));
+    EXPECT_EQ(sim.PcLine(), "2400/2");
+}
+
+TEST_F(SerialLine, WritesReachThePrinterOverlappedAndBlocking) {
+    for (bool overlapped : {true, false}) {
+        Open(_T("COM1"), overlapped, LineDcb(9600, ONESTOPBIT));
+        long before = sim.Count("received");
+        char data[100];
+        for (int i = 0; i < 100; ++i) data[i] = static_cast<char>('a' + i % 26);
+        DWORD written = 0;
+        EXPECT_TRUE(WriteBuffer(h, data, sizeof data, &written));
+        EXPECT_EQ(written, 100u);
+        EXPECT_TRUE(sim.WaitFor("received", before + 100, 2000)) << overlapped;
+        CloseHandle(h);
+        h = INVALID_HANDLE_VALUE;
+    }
+}
+
+TEST_F(SerialLine, ShortReplyEndsTheReadAfterTheIntervalTimeOut) {
+    for (bool overlapped : {true, false}) {
+        Open(_T("COM1"), overlapped, LineDcb(9600, ONESTOPBIT));
+        PurgeComm(h, PURGE_RXCLEAR);
+        sim.Control("send 39 36 30 30 2C 4E 2C 38 2C 31 0D");
+        sim.Sync();
+        char buf[30] = {};
+        DWORD got = 99;
+        DWORD start = GetTickCount();
+        EXPECT_TRUE(ReadBuffer(h, buf, 30, &got));
+        DWORD elapsed = GetTickCount() - start;
+        EXPECT_EQ(got, 11u) << overlapped;
+        EXPECT_EQ(std::string(buf, got), "9600,N,8,1\r");
+        // About 200 ms after the last byte, which arrived before the read began.
+        EXPECT_GE(elapsed, 150u);
+        EXPECT_LE(elapsed, 900u);
+        CloseHandle(h);
+        h = INVALID_HANDLE_VALUE;
+    }
+}
+
+TEST_F(SerialLine, SilentLineEndsTheReadAfterTheTotalTimeOut) {
+    Open(_T("COM1"), true, LineDcb(9600, ONESTOPBIT));
+    PurgeComm(h, PURGE_RXCLEAR);
+    char buf[30];
+    DWORD got = 99;
+    DWORD start = GetTickCount();
+    EXPECT_TRUE(ReadBuffer(h, buf, 30, &got)) << GetLastError();
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_EQ(got, 0u);
+    EXPECT_GE(elapsed, 4800u);
+    EXPECT_LE(elapsed, 6500u);
+}
+
+TEST_F(SerialLine, OpenOfAnUnknownComNameFails) {
+    NonspooledOpenOptions how;
+    SetLastError(0);
+    EXPECT_EQ(OpenNonspooledDevice(_T("NOCOM"), how), INVALID_HANDLE_VALUE);
+    EXPECT_NE(GetLastError(), 0u);
+    TCHAR target[512];
+    EXPECT_EQ(QueryDosDevice(_T("NONSPOOLED_NOCOM"), target, 512), 0u) << "nothing left defined";
+}
