@@ -11,6 +11,8 @@
 #                         re-points one at its pseudo-terminal, otherwise /dev/null
 #   laneN/win.ini.pristine  the prefix's win.ini as made, restored before every run
 #   runs/                 one folder per test run (simulator logs, paper), removed on success
+# Lane N's X display is :(VESK_DISPLAY_BASE + N), VESK_DISPLAY_BASE 90 unless set; two
+# checkouts that test at the same time on one machine need different bases.
 
 : "${VESK_WINE_ROOT:?VESK_WINE_ROOT names the folder of the test lanes}"
 VESK_WINE_LANES=${VESK_WINE_LANES:-4}
@@ -129,7 +131,7 @@ lane_reset_profile() {
 
 # Starts the lane's X server if it is not running; exports DISPLAY.
 lane_start_display() {
-    local n=$((90 + LANE))
+    local n=$((${VESK_DISPLAY_BASE:-90} + LANE))
     export DISPLAY=":$n"
     if [ -S "/tmp/.X11-unix/X$n" ] && [ -f "$LANE_DIR/xvfb.pid" ] && kill -0 "$(cat "$LANE_DIR/xvfb.pid")" 2>/dev/null; then
         return 0
