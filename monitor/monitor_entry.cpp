@@ -5,6 +5,8 @@
 
 #include "../common/win_raii.h"
 #include "enum_ports.h"
+#include "job_path.h"
+#include "wine_port_keys.h"
 #include "monitor_state.h"
 #include "port_list.h"
 
@@ -29,17 +31,17 @@ MONITOREX g_monitorTable = {
         VeskEnumPorts,
         VeskOpenPort,
         nullptr,  // OpenPortEx
-        nullptr,  // StartDocPort
-        nullptr,  // WritePort
-        nullptr,  // ReadPort
-        nullptr,  // EndDocPort
-        nullptr,  // ClosePort
+        VeskStartDocPort,
+        VeskWritePort,
+        VeskReadPort,
+        VeskEndDocPort,
+        VeskClosePort,
         nullptr,  // AddPort
         nullptr,  // AddPortEx
         nullptr,  // ConfigurePort
         nullptr,  // DeletePort
-        nullptr,  // GetPrinterDataFromPort
-        nullptr,  // SetPortTimeOuts
+        VeskGetPrinterDataFromPort,
+        VeskSetPortTimeOuts,
         nullptr,  // no transceive slots in this table
         nullptr,
         nullptr,
@@ -79,6 +81,7 @@ LPMONITOREX WINAPI InitializePrintMonitor(LPWSTR) {
     PortList* list = LoadPortList();
     if (!list) return nullptr;
     g_pPortList = list;
+    MirrorPortKeys(list);
     return &g_monitorTable;
 }
 

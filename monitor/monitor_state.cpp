@@ -2,7 +2,6 @@
 
 HINSTANCE g_hInstance = nullptr;
 CRITICAL_SECTION SpoolerSection;
-CRITICAL_SECTION XoffSection;
 PortList* g_pPortList = nullptr;
 
 namespace {
@@ -15,6 +14,5 @@ void InitializeMonitorLocks() {
     // a second call of the entry point, changes nothing.
     if (InterlockedCompareExchange(&g_locksReady, 1, 0) == 0) {
         InitializeCriticalSection(&SpoolerSection);
-        InitializeCriticalSection(&XoffSection);
     }
 }

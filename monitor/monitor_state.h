@@ -9,10 +9,8 @@
 extern HINSTANCE g_hInstance;
 // Guards the port list and the flag word of every entry.
 extern CRITICAL_SECTION SpoolerSection;
-// Held by a printer's XOFF; every chunk of a write passes through it.
-extern CRITICAL_SECTION XoffSection;
 // The one port list, published by InitializePrintMonitor.
 extern PortList* g_pPortList;
 
-// Initialises both critical sections once per load of the library.
+// Initialises SpoolerSection once per load of the library.
 void InitializeMonitorLocks();

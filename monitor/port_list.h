@@ -13,6 +13,7 @@ inline constexpr DWORD PORT_FLAG_IN_DOC = 0x08;  // a document is in progress
 inline constexpr DWORD kMaxPortNameChars = 247;
 
 struct PortList;
+struct JobFlow;
 
 struct PortEntry {
     DWORD Signature;
@@ -25,6 +26,7 @@ struct PortEntry {
     HANDLE hPrinter;      // spooler handle of that printer
     DWORD JobId;
     PortList* pList;
+    JobFlow* pFlow;       // the busy thread of the current job, or null
 };
 
 struct PortList {

@@ -1,11 +1,40 @@
-// The one place where the monitor asks a person something. Tests put their own answerer in.
+// The one place where the monitor asks a person something: its message boxes and the
+// communications settings dialog. Inside the spooler on Windows Vista and later the monitor
+// runs in session 0, where a window is invisible and would stall the job for good; there a
+// message box is shown in the session of the job's user through the spooler, and a dialog
+// cannot be shown at all. Every question has a deadline, after which it counts as declined.
 #pragma once
 
 #include <windows.h>
 
-// Shows `text` and returns the button pressed (IDOK, IDYES, ...). 0 when no answer can be had.
+// Seconds a question waits for its answer.
+inline constexpr DWORD kQuestionTimeoutSeconds = 600;
+
+// Shows a message box; returns the button pressed (IDOK, IDYES, ...), or 0 when no answer
+// came (deadline, or no way to ask).
 int AskUser(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
-using PromptFunction = int (*)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
-// Puts `prompt` in place of the message box (null restores it).
-void ReplacePrompt(PromptFunction prompt);
+// Shows the communications settings dialog for comName on `config`. TRUE when the user
+// chose settings (OK), FALSE for Cancel, the deadline, or when it cannot be shown.
+BOOL ChooseSettings(LPCWSTR comName, HWND owner, LPCOMMCONFIG config);
+
+// The job on whose behalf the current thread asks (for the route through the spooler),
+// set for the lifetime of the object.
+class ScopedPromptJob {
+public:
+    ScopedPromptJob(HANDLE printer, DWORD jobId);
+    ~ScopedPromptJob();
+    ScopedPromptJob(const ScopedPromptJob&) = delete;
+    ScopedPromptJob& operator=(const ScopedPromptJob&) = delete;
+
+private:
+    HANDLE savedPrinter_;
+    DWORD savedJob_;
+};
+
+struct PromptHooks {
+    int (*ask)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+    BOOL (*choose)(LPCWSTR comName, HWND owner, LPCOMMCONFIG config);
+};
+// Puts `hooks` in place of the real questions (null restores them). For tests.
+void ReplacePrompt(const PromptHooks* hooks);

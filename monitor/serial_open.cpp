@@ -1,5 +1,7 @@
 #include "serial_open.h"
 
+#include "../common/win_raii.h"
+#include "monitor_state.h"
 #include "prompt.h"
 #include "spooler_services.h"
 
@@ -23,6 +25,16 @@ void RestoreClient(HANDLE token) {
     if (impersonate && token) impersonate(token);
 }
 
+// Marks the entry's device open unless another entry of the list has it open for a job.
+// Wine lets a second handle open a COM port that another holds; Windows does not.
+bool ClaimDevice(PortEntry* entry) {
+    vesk::CriticalSectionLock lock(SpoolerSection);
+    for (PortEntry* e = entry->pList ? entry->pList->pFirst : nullptr; e; e = e->pNext)
+        if (e != entry && (e->Status & PORT_FLAG_OPEN)) return false;
+    entry->Status |= PORT_FLAG_OPEN;
+    return true;
+}
+
 }  // namespace
 
 void ReportDeviceOpenFailure(DWORD error) {
@@ -44,16 +56,26 @@ BOOL ValidateDosDevicePort(PortEntry* entry, DWORD* blockSize) {
     }
 
     BOOL result = FALSE;
-    entry->hFile = CreateFileW(settings.ComName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
-    if (entry->hFile == INVALID_HANDLE_VALUE) {
-        ReportDeviceOpenFailure(GetLastError());
-    } else if (ConfigureLine(entry->hFile, settings.pConfig->dcb, settings.ComName, blockSize)) {
-        VeskEnterSplSem();
-        entry->Status |= PORT_FLAG_OPEN;
-        VeskLeaveSplSem();
-        result = TRUE;
+    if (!ClaimDevice(entry)) {
+        // All VESK ports share the one COM port; while another holds it for a job, this
+        // open fails as the platform's exclusive open would.
+        ReportDeviceOpenFailure(ERROR_ACCESS_DENIED);
+    } else {
+        entry->hFile = CreateFileW(settings.ComName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL,
+                                   nullptr);
+        if (entry->hFile == INVALID_HANDLE_VALUE)
+            ReportDeviceOpenFailure(GetLastError());
+        else
+            result = ConfigureLine(entry->hFile, settings.pConfig->dcb, settings.ComName,
+                                   blockSize);
+        if (!result) {
+            DWORD err = GetLastError();
+            VeskEnterSplSem();
+            entry->Status &= ~PORT_FLAG_OPEN;
+            VeskLeaveSplSem();
+            SetLastError(err);
+        }
     }
     err = GetLastError();
     LocalFree(settings.pConfig);

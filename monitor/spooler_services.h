@@ -20,8 +20,8 @@ struct SpoolerServices {
     HANDLE(WINAPI* RevertToPrinterSelf)();
     BOOL(WINAPI* ImpersonatePrinterClient)(HANDLE token);
     DWORD(WINAPI* SplIsSessionZero)(HANDLE printer, DWORD jobId, BOOL* isSessionZero);
-    DWORD(WINAPI* SplPromptUIInUsersSession)(HANDLE printer, DWORD jobId, PSHOWUIPARAMS params,
-                                             DWORD* response);
+    BOOL(WINAPI* SplPromptUIInUsersSession)(HANDLE printer, DWORD jobId, PSHOWUIPARAMS params,
+                                            DWORD* response);
 };
 
 // The table in use: on first use taken from SPOOLSS.DLL, or under Wine (whose spoolss.dll

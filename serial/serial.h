@@ -22,6 +22,11 @@ inline constexpr DWORD kDosNameChars = 260;
 // platform reports the expiry as ERROR_TIMEOUT.
 BOOL WriteBuffer(HANDLE handle, const void* data, DWORD count, DWORD* written);
 BOOL ReadBuffer(HANDLE handle, void* buffer, DWORD count, DWORD* read);
+// ReadBuffer that also ends when `stop` (an event) is set: then the read is cancelled and
+// the result is FALSE with ERROR_OPERATION_ABORTED (bytes read so far are still counted).
+// A reader thread uses it so that its owner can end it at once instead of waiting out the
+// line's time-outs.
+BOOL ReadBufferOrStop(HANDLE handle, void* buffer, DWORD count, DWORD* read, HANDLE stop);
 
 // The rates the printer link knows; any other rate is taken as 9600.
 DWORD ListedBaudRate(DWORD baudRate);

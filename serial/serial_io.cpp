@@ -7,7 +7,8 @@ namespace {
 
 enum class Direction { Read, Write };
 
-BOOL Transfer(Direction dir, HANDLE handle, void* data, DWORD count, DWORD* done) {
+BOOL Transfer(Direction dir, HANDLE handle, void* data, DWORD count, DWORD* done,
+              HANDLE stop = nullptr) {
     DWORD moved = 0;
     if (done) *done = 0;
     vesk::UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -17,7 +18,17 @@ BOOL Transfer(Direction dir, HANDLE handle, void* data, DWORD count, DWORD* done
     ov.hEvent = event.get();
     BOOL ok = dir == Direction::Write ? WriteFile(handle, data, count, nullptr, &ov)
                                       : ReadFile(handle, data, count, nullptr, &ov);
-    if (ok || GetLastError() == ERROR_IO_PENDING) {
+    bool stopped = false;
+    if (!ok && GetLastError() == ERROR_IO_PENDING && stop) {
+        HANDLE waits[2] = {event.get(), stop};
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+            // Asked to stop: cancel this thread's request and let it complete, so the
+            // OVERLAPPED and the buffer are no longer in use when we return.
+            CancelIo(handle);
+            stopped = true;
+        }
+    }
+    if (ok || GetLastError() == ERROR_IO_PENDING || stopped) {
         // The count always comes from the overlapped result, never from the call itself.
         ok = GetOverlappedResult(handle, &ov, &moved, TRUE);
         // An expired read time-out is reported as ERROR_TIMEOUT by some serial drivers;
@@ -29,6 +40,10 @@ BOOL Transfer(Direction dir, HANDLE handle, void* data, DWORD count, DWORD* done
     }
     if (moved > count) moved = count;
     if (done) *done = moved;
+    if (stopped && !(ok && moved == count)) {
+        SetLastError(ERROR_OPERATION_ABORTED);
+        ok = FALSE;
+    }
     if (!ok) {
         DWORD err = GetLastError();
         event.reset();
@@ -45,5 +60,9 @@ BOOL WriteBuffer(HANDLE handle, const void* data, DWORD count, DWORD* written) {
 
 BOOL ReadBuffer(HANDLE handle, void* buffer, DWORD count, DWORD* read) {
     return Transfer(Direction::Read, handle, buffer, count, read);
+}
+
+BOOL ReadBufferOrStop(HANDLE handle, void* buffer, DWORD count, DWORD* read, HANDLE stop) {
+    return Transfer(Direction::Read, handle, buffer, count, read, stop);
 }
 

@@ -155,3 +155,20 @@ std::string Hex(const std::string& bytes) {
 }
 
 }  // namespace vt
+
+namespace vt {
+
+::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    size_t i = 0;
+    while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) ++i;
+    auto around = [i](const std::string& s) {
+        size_t from = i > 8 ? i - 8 : 0;
+        return Hex(s.substr(from, 24));
+    };
+    return ::testing::AssertionFailure()
+           << actual.size() << " bytes against " << expected.size() << " expected; first difference at "
+           << i << ": got [" << around(actual) << "] expected [" << around(expected) << "]";
+}
+
+}  // namespace vt

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -51,5 +53,8 @@ std::string BytesFromPc(const std::vector<WireRecord>& log);
 std::vector<std::string> GroupsFromPc(const std::vector<WireRecord>& log, double gapMs);
 // Hex form for messages: "18 1D 49 04".
 std::string Hex(const std::string& bytes);
+// Compares two byte strings and, when they differ, says where and how much, instead of
+// printing kilobytes.
+::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected);
 
 }  // namespace vt

@@ -60,8 +60,13 @@ TEST(MonitorTable, HasTheSizeAndSlotsTheSpoolerExpects) {
     EXPECT_EQ(m.table->dwMonitorSize, 56u);
 #endif
     const MONITOR& f = m.table->Monitor;
-    EXPECT_TRUE(m.lib.Inside(reinterpret_cast<void*>(f.pfnEnumPorts)));
-    EXPECT_TRUE(m.lib.Inside(reinterpret_cast<void*>(f.pfnOpenPort)));
+    for (void* slot : {reinterpret_cast<void*>(f.pfnEnumPorts), reinterpret_cast<void*>(f.pfnOpenPort),
+                       reinterpret_cast<void*>(f.pfnStartDocPort), reinterpret_cast<void*>(f.pfnWritePort),
+                       reinterpret_cast<void*>(f.pfnReadPort), reinterpret_cast<void*>(f.pfnEndDocPort),
+                       reinterpret_cast<void*>(f.pfnClosePort),
+                       reinterpret_cast<void*>(f.pfnGetPrinterDataFromPort),
+                       reinterpret_cast<void*>(f.pfnSetPortTimeOuts)})
+        EXPECT_TRUE(m.lib.Inside(slot));
     EXPECT_EQ(f.pfnOpenPortEx, nullptr);
     EXPECT_EQ(f.pfnXcvOpenPort, nullptr) << "this table has no transceive slots";
     EXPECT_EQ(f.pfnXcvDataPort, nullptr);

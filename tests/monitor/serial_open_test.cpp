@@ -25,12 +25,13 @@ int RecordQuestion(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
     g_questions.push_back({text ? text : L"", caption ? caption : L"", type});
     return IDOK;
 }
+const PromptHooks kRecorder = {RecordQuestion, nullptr};
 
 class SerialOpen : public ::testing::Test {
 protected:
     void SetUp() override {
         InitializeMonitorLocks();
-        ReplacePrompt(RecordQuestion);
+        ReplacePrompt(&kRecorder);
         g_questions.clear();
         sim.Control("settings 9600,n,8,1");
         sim.Reset();

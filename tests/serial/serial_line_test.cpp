@@ -126,3 +126,44 @@ TEST_F(SerialLine, OpenOfAnUnknownComNameFails) {
     TCHAR target[512];
     EXPECT_EQ(QueryDosDevice(_T("NONSPOOLED_NOCOM"), target, 512), 0u) << "nothing left defined";
 }
+
+TEST_F(SerialLine, ReadEndsAtOnceWhenItsStopEventIsSet) {
+    Open(_T("COM1"), true, LineDcb(9600, ONESTOPBIT));
+    PurgeComm(h, PURGE_RXCLEAR);
+    HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    struct Args {
+        HANDLE h, stop;
+        BOOL ok;
+        DWORD err, got, elapsed;
+    } a{h, stop, TRUE, 0, 99, 0};
+    HANDLE t = CreateThread(
+        nullptr, 0,
+        [](void* p) -> DWORD {
+            auto* a = static_cast<Args*>(p);
+            char buf[30];
+            DWORD start = GetTickCount();
+            a->ok = ReadBufferOrStop(a->h, buf, 30, &a->got, a->stop);
+            a->err = GetLastError();
+            a->elapsed = GetTickCount() - start;
+            return 0;
+        },
+        &a, 0, nullptr);
+    Sleep(300);
+    SetEvent(stop);
+    EXPECT_EQ(WaitForSingleObject(t, 2000), WAIT_OBJECT_0);
+    EXPECT_FALSE(a.ok);
+    EXPECT_EQ(a.err, static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    EXPECT_EQ(a.got, 0u);
+    EXPECT_LT(a.elapsed, 1500u) << "not the 5 s time-out";
+    CloseHandle(t);
+
+    // The device is still usable afterwards.
+    sim.Control("send 41 42");
+    sim.Sync();
+    char buf[4];
+    DWORD got = 0;
+    ResetEvent(stop);
+    EXPECT_TRUE(ReadBufferOrStop(h, buf, 2, &got, stop));
+    EXPECT_EQ(std::string(buf, got), "AB");
+    CloseHandle(stop);
+}

@@ -198,3 +198,18 @@ TEST(SimulatorProgram, ControlChannelSendsBytesAndScriptsReplies) {
     EXPECT_EQ(ReadFor(pc, 100ms), "");
     close(pc);
 }
+
+TEST(SimulatorProgram, PacedPrinterTakesBytesAtTheLineRate) {
+    Simulator sim({"--pace", "on"});
+    int pc = OpenAsPc(sim.link(), B9600, false);
+    std::string data(960, 'p');  // one second of a 9600-baud line
+    fcntl(pc, F_SETFL, fcntl(pc, F_GETFL) | O_NONBLOCK);
+    ASSERT_EQ(write(pc, data.data(), data.size()), 960);
+    std::this_thread::sleep_for(500ms);
+    auto state = sim.sync();
+    long got = std::stol(state["received"]);
+    EXPECT_GE(got, 300);
+    EXPECT_LE(got, 700);
+    EXPECT_GT(std::stol(state["backlog"]), 200) << "the rest waits in the pseudo-terminal";
+    close(pc);
+}

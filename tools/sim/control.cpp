@@ -90,10 +90,13 @@ std::string ApplyControl(const std::string& rawLine, PrinterModel& model, Contro
         model.fallAsleep();
         return "";
     }
-    if (name == "silent" || name == "power-cycle" || name == "hold") {
+    if (name == "silent" || name == "power-cycle" || name == "hold" || name == "pace") {
         auto b = OnOff(value);
         if (!b) return "expected on or off: " + value;
-        (name == "silent" ? c.silent : name == "hold" ? c.hold : c.powerCycleRequest) = *b;
+        (name == "silent"  ? c.silent
+         : name == "hold"  ? c.hold
+         : name == "pace"  ? c.paceLine
+                           : c.powerCycleRequest) = *b;
         return "";
     }
     if (name == "reply-query") return Scripted(value, c.queryReply);

@@ -14,6 +14,7 @@
 //   buffer N  xoff-at N  xon-at N   print buffer and its flow-control levels
 //   paper-rate N           bytes a second the paper takes (0: at once)
 //   hold on|off            paper stops (the buffer fills, XOFF follows)
+//   pace on|off            take bytes only at the PC's line rate (baud / 10 bytes a second)
 //   send HEX               send bytes to the PC now
 //   mark TEXT              write an event line into the wire log
 //   reset                  empty the wire log and the paper file, zero the counters

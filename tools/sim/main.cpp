@@ -14,6 +14,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/ioctl.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -70,7 +73,8 @@ Options ParseArgs(int argc, char** argv) {
     return o;
 }
 
-std::string StateText(const PrinterModel& m, const ObservedLine& pc, const std::string& sync) {
+std::string StateText(const PrinterModel& m, const ObservedLine& pc, const std::string& sync,
+                      int backlog) {
     const auto& c = m.counters();
     std::ostringstream s;
     s << "settings=" << m.config().settings.text() << "\n"
@@ -84,7 +88,7 @@ std::string StateText(const PrinterModel& m, const ObservedLine& pc, const std::
       << "\ncans=" << c.cans << "\nqueries=" << c.queries << "\nstatuses=" << c.statuses
       << "\nwake_statuses=" << c.wakeStatuses << "\nsettings_changes=" << c.settingsChanges
       << "\nswitches=" << c.switches << "\nxoffs=" << c.xoffs << "\nxons=" << c.xons
-      << "\nsync=" << sync << "\n";
+      << "\nbacklog=" << backlog << "\nsync=" << sync << "\n";
     return s.str();
 }
 
@@ -129,6 +133,7 @@ int Run(const Options& o) {
     log.event(NowMs(), "printer at " + model.config().settings.text() + " on " + pty.slavePath());
     std::string pendingOut, ctlBuffer, sync, lastSync, lastState;
     double lastStateMs = -1;
+    double credit = 0, creditMs = NowMs();
     bool running = true;
 
     while (running && !g_stop && NowMs() < o.timeoutSeconds * 1000) {
@@ -136,7 +141,21 @@ int Run(const Options& o) {
         int wait = 50;
         if (deadline >= 0) wait = std::max(0, std::min(50, static_cast<int>(deadline - NowMs()) + 1));
         if (!pendingOut.empty()) wait = std::min(wait, 5);
-        pollfd fds[2] = {{pty.masterFd(), POLLIN, 0}, {ctl, POLLIN, 0}};
+        // Paced, the printer takes bytes only as fast as the PC's line carries them (ten
+        // bits a byte); the rest waits in the pseudo-terminal, as it would in the PC's
+        // serial driver.
+        std::size_t allowance = 4096;
+        if (model.config().paceLine) {
+            double now = NowMs();
+            double rate = pc.baud / 10.0 / 1000.0;  // bytes a millisecond
+            credit = std::min(credit + (now - creditMs) * rate, 512.0);
+            creditMs = now;
+            allowance = static_cast<std::size_t>(credit);
+            if (allowance < 16 && rate > 0)
+                wait = std::min(wait, static_cast<int>((16 - credit) / rate) + 1);
+        }
+        pollfd fds[2] = {{pty.masterFd(), static_cast<short>(allowance >= 16 || !model.config().paceLine ? POLLIN : 0), 0},
+                         {ctl, POLLIN, 0}};
         poll(fds, 2, wait);
 
         ObservedLine now = pty.observe();
@@ -149,7 +168,8 @@ int Run(const Options& o) {
         }
         if (fds[0].revents & POLLIN) {
             char buf[4096];
-            ssize_t n = read(pty.masterFd(), buf, sizeof buf);
+            ssize_t n = read(pty.masterFd(), buf, std::min(sizeof buf, allowance));
+            if (n > 0 && model.config().paceLine) credit -= static_cast<double>(n);
             if (n > 0) {
                 bool heard = LineMatches(model.config().settings, pc);
                 double t = NowMs();
@@ -202,7 +222,9 @@ int Run(const Options& o) {
         }
         // Rewritten at most every 10 ms, but at once when a sync token arrives: a test waits
         // for its token and then reads everything that happened before it.
-        std::string state = StateText(model, pc, sync);
+        int backlog = 0;
+        ioctl(pty.masterFd(), FIONREAD, &backlog);
+        std::string state = StateText(model, pc, sync, backlog);
         if (state != lastState && (NowMs() - lastStateMs >= 10 || sync != lastSync)) {
             WriteFileAtomically(o.dir + "/state", state);
             lastState = state;
@@ -217,7 +239,7 @@ int Run(const Options& o) {
     std::string rest = model.takePaper();
     std::fwrite(rest.data(), 1, rest.size(), paper);
     std::fclose(paper);
-    WriteFileAtomically(o.dir + "/state", StateText(model, pc, sync));
+    WriteFileAtomically(o.dir + "/state", StateText(model, pc, sync, 0));
     log.event(NowMs(), "simulator ends");
     close(ctl);
     close(ctlKeep);

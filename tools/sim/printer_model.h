@@ -53,6 +53,7 @@ struct PrinterConfig {
     std::size_t xonAt = 1024;
     double paperRate = 0;      // bytes a second; 0 prints at once
     double burstGapMs = 20;    // a pause this long bounds a zero burst or ends a settings text
+    bool paceLine = false;     // take bytes no faster than the PC's line carries them
 };
 
 struct PrinterCounters {

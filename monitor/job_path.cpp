@@ -1,0 +1,261 @@
+#include "job_path.h"
+
+#include <winspool.h>
+
+#include "../common/win_raii.h"
+#include "job_flow.h"
+#include "line_ops.h"
+#include "monitor_state.h"
+#include "port_list.h"
+#include "printer_link.h"
+#include "prompt.h"
+#include "spl_mem.h"
+#include "spooler_services.h"
+
+namespace {
+
+bool Valid(HANDLE h) {
+    return h && h != INVALID_HANDLE_VALUE;
+}
+
+PortEntry* Entry(HANDLE port) {
+    auto* e = static_cast<PortEntry*>(port);
+    return e && e->Signature == kPortEntrySignature ? e : nullptr;
+}
+
+void CloseDevice(PortEntry* e) {
+    StopJobFlow(e->pFlow);
+    e->pFlow = nullptr;
+    if (Valid(e->hFile)) Line().close(e->hFile);
+    e->hFile = INVALID_HANDLE_VALUE;
+    VeskEnterSplSem();
+    e->Status &= ~PORT_FLAG_OPEN;
+    VeskLeaveSplSem();
+}
+
+void ReleaseJob(PortEntry* e) {
+    const SpoolerServices& s = Spooler();
+    if (e->hPrinter && s.ClosePrinter) s.ClosePrinter(e->hPrinter);
+    e->hPrinter = nullptr;
+    if (e->pPrinterName) GlobalFree(e->pPrinterName);
+    e->pPrinterName = nullptr;
+    VeskEnterSplSem();
+    e->Status &= ~PORT_FLAG_IN_DOC;
+    VeskLeaveSplSem();
+}
+
+BOOL FailStart(PortEntry* e) {
+    DWORD err = GetLastError();
+    VeskEnterSplSem();
+    e->Status &= ~PORT_FLAG_IN_DOC;
+    VeskLeaveSplSem();
+    CloseDevice(e);
+    if (e->hPrinter) {
+        SetJobStatus(e->hPrinter, e->JobId, JOB_STATUS_OFFLINE);
+        const SpoolerServices& s = Spooler();
+        if (s.SetJobW) s.SetJobW(e->hPrinter, e->JobId, 0, nullptr, JOB_CONTROL_DELETE);
+    }
+    ReleaseJob(e);
+    SetLastError(err);
+    return FALSE;
+}
+
+DWORD TransmissionRetryMs() {
+    UINT seconds = GetProfileIntW(L"windows", L"TransmissionRetryTimeout",
+                                  kDefaultTransmissionRetrySeconds);
+    return seconds > 0x7FFFFFFF / 1000 ? 0x7FFFFFFF : seconds * 1000;
+}
+
+}  // namespace
+
+void SetJobStatus(HANDLE printer, DWORD jobId, DWORD status) {
+    const SpoolerServices& s = Spooler();
+    if (!s.GetJobW || !s.SetJobW) return;
+    DWORD needed = 0;
+    s.GetJobW(printer, jobId, 1, nullptr, 0, &needed);
+    if (needed == 0) return;
+    vesk::GlobalBlock info(needed);
+    // The job's own level-1 information with only its status changed, so the rest of the
+    // job (position, priority, document name) stays as it is.
+    if (!info || !s.GetJobW(printer, jobId, 1, info.get<BYTE>(), needed, &needed)) {
+        OutputDebugStringW(L"Error setting the job status");
+        return;
+    }
+    info.get<JOB_INFO_1W>()->Status = status;
+    if (!s.SetJobW(printer, jobId, 1, info.get<BYTE>(), 0))
+        OutputDebugStringW(L"Error setting the job status");
+}
+
+BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD, LPBYTE) {
+    OutputDebugStringW(L"StartDocPort");
+    PortEntry* e = Entry(port);
+    if (!e) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    VeskEnterSplSem();
+    bool busy = (e->Status & PORT_FLAG_IN_DOC) != 0;
+    if (!busy) e->Status |= PORT_FLAG_IN_DOC;
+    VeskLeaveSplSem();
+    if (busy) {
+        SetLastError(ERROR_BUSY);
+        return FALSE;
+    }
+
+    e->hPrinter = nullptr;
+    e->JobId = jobId;
+    // No printer name (as Wine's spooler gives) means there is no job to mark.
+    e->pPrinterName = printerName ? AllocSplStr(printerName) : nullptr;
+    if (printerName && !e->pPrinterName) return FailStart(e);
+    if (!IsVeskPort(e->pName)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FailStart(e);
+    }
+
+    // The printer is opened before the device, so that a device that will not open is
+    // reported in the user's session and its job is marked and removed like any other.
+    if (printerName) {
+        const SpoolerServices& s = Spooler();
+        if (!s.OpenPrinterW || !s.OpenPrinterW(printerName, &e->hPrinter, nullptr)) {
+            e->hPrinter = nullptr;
+            return FailStart(e);
+        }
+    }
+    ScopedPromptJob asking(e->hPrinter, e->JobId);
+
+    DWORD blockSize = 0;
+    if (!Line().openForJob(e, &blockSize)) return FailStart(e);
+
+    if (!Wakeup(e->hFile, blockSize)) {
+        DWORD err = GetLastError();
+        CloseDevice(e);
+        // A printer that never answered fails the job without questions; one that could
+        // not even be written to may be at other settings.
+        if (err != kNoAnswer) SyncronizePrinter();
+        SetLastError(err);
+        return FailStart(e);
+    }
+
+    VeskPortSettings settings{};
+    DWORD needed = 0;
+    DWORD err = GetVeskPortSettings(nullptr, 0, reinterpret_cast<PBYTE>(&settings),
+                                    sizeof settings, &needed);
+    if (err) {
+        if (settings.pConfig) LocalFree(settings.pConfig);
+        SetLastError(err);
+        return FailStart(e);
+    }
+    BOOL same = SetPrinterSettings(e->hFile, settings.pConfig->dcb);
+    LocalFree(settings.pConfig);
+    if (!same) {
+        CloseDevice(e);
+        SyncronizePrinter();
+        SetLastError(ERROR_INVALID_DATA);
+        return FailStart(e);
+    }
+
+    e->pFlow = StartJobFlow(e->hFile, TransmissionRetryMs());
+    return TRUE;
+}
+
+BOOL WINAPI VeskWritePort(HANDLE port, LPBYTE data, DWORD count, LPDWORD written) {
+    PortEntry* e = Entry(port);
+    if (!e || !Valid(e->hFile) || !written || (!data && count)) {
+        SetLastError(!e || !Valid(e->hFile) ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *written = 0;
+    DWORD done = 0;
+    int idle = 0;
+    BOOL result = TRUE;
+    do {
+        if (!PassXoffSection(e->pFlow)) {
+            // The printer stayed busy longer than the spooler is prepared to wait.
+            SetLastError(ERROR_COUNTER_TIMEOUT);
+            return FALSE;
+        }
+        DWORD chunk = count - done < kWriteChunkBytes ? count - done : kWriteChunkBytes;
+        DWORD n = 0;
+        result = Line().write(e->hFile, data + done, chunk, &n);
+        if (n > chunk) n = chunk;
+        done += n;
+        *written += n;
+        if (chunk && n == 0) {
+            if (++idle >= kIdleChunkLimit) {
+                SetLastError(ERROR_COUNTER_TIMEOUT);
+                return FALSE;
+            }
+        } else {
+            idle = 0;
+        }
+    } while (done < count);
+    return result;
+}
+
+BOOL WINAPI VeskReadPort(HANDLE port, LPBYTE buffer, DWORD count, LPDWORD read) {
+    PortEntry* e = Entry(port);
+    if (!e || !Valid(e->hFile) || !(e->Status & PORT_FLAG_OPEN)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!read || (!buffer && count)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return Line().read(e->hFile, buffer, count, read);
+}
+
+BOOL WINAPI VeskEndDocPort(HANDLE port) {
+    PortEntry* e = Entry(port);
+    if (!e || !(e->Status & PORT_FLAG_IN_DOC)) return TRUE;
+    if (Valid(e->hFile)) Line().flush(e->hFile);
+    const SpoolerServices& s = Spooler();
+    if (e->hPrinter && s.SetJobW)
+        s.SetJobW(e->hPrinter, e->JobId, 0, nullptr, JOB_CONTROL_SENT_TO_PRINTER);
+    if (IsVeskPort(e->pName)) CloseDevice(e);
+    ReleaseJob(e);
+    return TRUE;
+}
+
+BOOL WINAPI VeskClosePort(HANDLE port) {
+    PortEntry* e = Entry(port);
+    if (!e) return TRUE;
+    CloseDevice(e);
+    // A document the spooler never ended would otherwise keep its printer handle.
+    if (e->Status & PORT_FLAG_IN_DOC) ReleaseJob(e);
+    return TRUE;
+}
+
+BOOL WINAPI VeskGetPrinterDataFromPort(HANDLE port, DWORD controlId, LPWSTR, LPWSTR inBuffer,
+                                       DWORD inSize, LPWSTR outBuffer, DWORD outSize,
+                                       LPDWORD returned) {
+    PortEntry* e = Entry(port);
+    if (!e || controlId == 0 || !Valid(e->hFile)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // The device was opened for overlapped I/O, so the request needs an OVERLAPPED of its
+    // own; a request that does not complete in time is cancelled.
+    vesk::UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!event) return FALSE;
+    OVERLAPPED ov{};
+    ov.hEvent = event.get();
+    DWORD bytes = 0;
+    BOOL ok = DeviceIoControl(e->hFile, controlId, inBuffer, inSize, outBuffer, outSize, &bytes, &ov);
+    if (!ok && GetLastError() == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(event.get(), kDeviceControlLimitMs) != WAIT_OBJECT_0) CancelIo(e->hFile);
+        ok = GetOverlappedResult(e->hFile, &ov, &bytes, TRUE);
+    }
+    if (returned) *returned = bytes;
+    return ok;
+}
+
+BOOL WINAPI VeskSetPortTimeOuts(HANDLE port, LPCOMMTIMEOUTS timeouts, DWORD reserved) {
+    PortEntry* e = Entry(port);
+    if (reserved != 0 || !e || !timeouts) return FALSE;
+    COMMTIMEOUTS current{};
+    if (!GetCommTimeouts(e->hFile, &current)) return FALSE;
+    current.ReadIntervalTimeout = timeouts->ReadIntervalTimeout;
+    current.ReadTotalTimeoutConstant = timeouts->ReadTotalTimeoutConstant;
+    return SetCommTimeouts(e->hFile, &current);
+}

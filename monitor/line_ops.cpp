@@ -1,0 +1,59 @@
+#include "line_ops.h"
+
+#include "../common/win_raii.h"
+#include "../serial/serial.h"
+#include "serial_open.h"
+
+namespace {
+
+BOOL RealWaitForDsr(HANDLE h, DWORD timeoutMs) {
+    if (!SetCommMask(h, EV_DSR)) return FALSE;
+    vesk::UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!event) return FALSE;
+    OVERLAPPED ov{};
+    ov.hEvent = event.get();
+    DWORD mask = 0, ignored = 0;
+    BOOL ok = WaitCommEvent(h, &mask, &ov);
+    if (!ok && GetLastError() == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(event.get(), timeoutMs) != WAIT_OBJECT_0) {
+            // A cleared mask completes the wait; the cancel covers drivers that do not.
+            SetCommMask(h, 0);
+            CancelIo(h);
+            GetOverlappedResult(h, &ov, &ignored, TRUE);
+            return FALSE;
+        }
+        ok = GetOverlappedResult(h, &ov, &ignored, TRUE);
+    }
+    return ok && (mask & EV_DSR);
+}
+
+const LineOperations kRealLine = {
+    WriteBuffer,
+    ReadBuffer,
+    ReadBufferOrStop,
+    [](HANDLE h, DWORD* status) -> BOOL { return GetCommModemStatus(h, status); },
+    [](HANDLE h, DWORD flags) -> BOOL { return PurgeComm(h, flags); },
+    RealWaitForDsr,
+    [](HANDLE h) -> BOOL { return FlushFileBuffers(h); },
+    [](HANDLE h) -> BOOL { return CloseHandle(h); },
+    ValidateDosDevicePort,
+    OpenVeskPort,
+};
+
+const LineOperations* g_line = nullptr;
+
+}  // namespace
+
+const LineOperations& Line() {
+    const LineOperations* l = g_line;
+    return l ? *l : kRealLine;
+}
+
+void ReplaceLine(const LineOperations* line) {
+    g_line = line;
+}
+
+bool DsrOn(HANDLE h) {
+    DWORD status = 0;
+    return Line().modemStatus(h, &status) && (status & MS_DSR_ON);
+}

@@ -1,0 +1,80 @@
+// A scripted serial line inside the test process, put in place of the real device through
+// the monitor's line table. It gives what a pseudo-terminal cannot: DSR, writes that take
+// their line time or move nothing, and bytes that arrive at chosen moments.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "line_ops.h"
+
+namespace vt {
+
+class FakeLine {
+public:
+    struct Write {
+        double startMs, endMs;  // since the line was made
+        std::string bytes;      // what the caller asked to write
+        DWORD moved;
+    };
+
+    FakeLine();
+    ~FakeLine();
+    FakeLine(const FakeLine&) = delete;
+    FakeLine& operator=(const FakeLine&) = delete;
+
+    HANDLE handle() const { return handle_; }
+    double NowMs() const;
+
+    // Bytes from the printer, readable `afterMs` from now.
+    void Deliver(const std::string& bytes, double afterMs = 0);
+    void SetDsr(bool on);
+    // A baud rate makes each write take its line time (ten bits a byte); 0 makes writes
+    // instant. The opens report the wake-up block size of this rate.
+    void SetBaud(DWORD baud) { baud_ = baud; }
+    void SetReadTimeouts(DWORD intervalMs, DWORD totalMs);
+
+    // The printer's reaction to each write (called on the writing thread, after the write).
+    std::function<void(FakeLine&, const std::string& bytes)> onWrite;
+    // How many bytes of a write the line takes (default: all).
+    std::function<DWORD(const std::string& bytes)> accept;
+
+    std::vector<Write> Writes();
+    std::string AllWritten();
+    int Opens() const { return opens_; }
+    int Closes() const { return closes_; }
+    int Purges() const { return purges_; }
+    // The line settings of the last open for the settings commands.
+    DCB LastOpenedDcb() const { return lastDcb_; }
+
+    // The table that routes the monitor's line calls here.
+    static const LineOperations kOperations;
+
+private:
+    struct Incoming {
+        double atMs;
+        char byte;
+    };
+    static FakeLine* From(HANDLE h);
+    BOOL DoWrite(const void* data, DWORD count, DWORD* written);
+    BOOL DoRead(void* buffer, DWORD count, DWORD* read, HANDLE stop);
+    BOOL DoWaitForDsr(DWORD timeoutMs);
+
+    HANDLE handle_;
+    HANDLE arrived_;  // set when bytes or a DSR change arrive
+    LARGE_INTEGER start_, frequency_;
+    mutable std::mutex m_;
+    std::vector<Incoming> incoming_;
+    std::vector<Write> writes_;
+    bool dsr_ = false;
+    DWORD baud_ = 0;
+    DWORD intervalMs_ = 200, totalMs_ = 5000;
+    int opens_ = 0, closes_ = 0, purges_ = 0;
+    DCB lastDcb_{};
+};
+
+}  // namespace vt
