@@ -8,5 +8,6 @@ ExternalProject_Add(host_tools
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE= -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
-    BUILD_BYPRODUCTS ${VESK_HOST_DIR}/vesksim ${VESK_HOST_DIR}/vesksim_tests)
+    BUILD_BYPRODUCTS ${VESK_HOST_DIR}/vesksim ${VESK_HOST_DIR}/vesksim_tests
+                     ${VESK_HOST_DIR}/vesksim-summary)
 set(VESK_SIMULATOR ${VESK_HOST_DIR}/vesksim)

@@ -31,6 +31,13 @@ inline constexpr DWORD kReaderStopLimitMs = 10000;
 // CAN. FALSE with kNoAnswer when it never answered, or the write's error.
 BOOL Wakeup(HANDLE handle, DWORD blockSize);
 
+// Longest reply the settings query reads.
+inline constexpr DWORD kSettingsReplyBytes = 30;
+
+// Clears the receiver, sends the settings query and reads the reply; returns its length
+// (0 when the query could not be sent or nothing came).
+DWORD QuerySettingsReply(HANDLE handle, BYTE (&reply)[kSettingsReplyBytes]);
+
 // Sends the settings query and compares the reply with `dcb`. TRUE on a match.
 BOOL SetPrinterSettings(HANDLE handle, DCB dcb);
 

@@ -3,11 +3,6 @@
 #include "line_ops.h"
 #include "printer_link.h"
 
-namespace {
-// Longest reply the query reads.
-constexpr DWORD kReplyBytes = 30;
-}  // namespace
-
 BOOL IsDCB(const DCB* dcb, LPCWSTR reply) {
     if (!dcb || !reply) return FALSE;
     while (*reply == L' ') ++reply;
@@ -22,19 +17,22 @@ BOOL IsDCB(const DCB* dcb, LPCWSTR reply) {
     return vesk::EqualPrefixNoCase(reply, expected, length);
 }
 
-BOOL SetPrinterSettings(HANDLE handle, DCB dcb) {
+DWORD QuerySettingsReply(HANDLE handle, BYTE (&reply)[kSettingsReplyBytes]) {
     Line().purge(handle, PURGE_RXCLEAR);
     static const BYTE kQuery[] = {kCan, 0x1D, 0x49, 0x04};
     DWORD written = 0;
     Line().write(handle, kQuery, sizeof kQuery, &written);
-    if (written != sizeof kQuery) return FALSE;
-
-    BYTE reply[kReplyBytes];
+    if (written != sizeof kQuery) return 0;
     DWORD got = 0;
-    Line().read(handle, reply, kReplyBytes, &got);
+    Line().read(handle, reply, kSettingsReplyBytes, &got);
+    return got > kSettingsReplyBytes ? kSettingsReplyBytes : got;
+}
+
+BOOL SetPrinterSettings(HANDLE handle, DCB dcb) {
+    BYTE reply[kSettingsReplyBytes];
+    DWORD got = QuerySettingsReply(handle, reply);
     if (got == 0) return FALSE;
-    if (got > kReplyBytes) got = kReplyBytes;
-    WCHAR text[kReplyBytes + 1];
+    WCHAR text[kSettingsReplyBytes + 1];
     for (DWORD i = 0; i < got; ++i) text[i] = reply[i];
     text[got] = 0;
     return IsDCB(&dcb, text);

@@ -116,6 +116,7 @@ lane_ensure_prefix() {
 }
 
 # Starts the lane's persistent wineserver (it ends by itself 60 s after its last client).
+# Start the lane's display first: Wine's desktop, made by the first program, keeps it.
 lane_start_server() {
     if wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then
         # A new server: start Wine's background processes now, detached from any output a

@@ -241,3 +241,16 @@ TEST(PrinterFlow, BytesBeyondTheBufferAreLost) {
     p.tick(t + 1);
     EXPECT_EQ(p.takePaper(), std::string(10, 'y'));
 }
+
+TEST(PrinterWakeUp, BurstRunningIntoCanIsNoPrintData) {
+    PrinterModel p;
+    double t = 0;
+    WakeWithBursts(p, 1, t);
+    p.takeToPc();
+    p.receive(Zeros(48), t, true);
+    p.receive("\x18" "data", t + 2, true);
+    p.tick(t + 100);
+    EXPECT_EQ(p.takePaper(), "data");
+    EXPECT_EQ(p.counters().bursts, 2u);
+    EXPECT_EQ(p.takeToPc(), "") << "the PC has gone on already";
+}

@@ -55,8 +55,11 @@ void PrinterModel::byte(unsigned char b, double nowMs, double gapBefore) {
         return;
     }
     if (pendingZeros_) {
-        if (awake_) zerosAreData();
-        else endBurst();
+        // A run of zeros that ends in CAN was the tail of a wake-up: the PC had its answer
+        // and went on at once. Zeros that run into anything else are print data.
+        if (!awake_) endBurst();
+        else if (b == kCan) endBurst(false);
+        else zerosAreData();
     }
     if (!awake_) {
         // Only the interface answers while the mechanism sleeps.
@@ -174,7 +177,7 @@ void PrinterModel::command(unsigned char b, double nowMs) {
     }
 }
 
-void PrinterModel::endBurst() {
+void PrinterModel::endBurst(bool answer) {
     ++counters_.bursts;
     event("burst " + std::to_string(pendingZeros_));
     pendingZeros_ = 0;
@@ -186,7 +189,7 @@ void PrinterModel::endBurst() {
         event("awake after " + std::to_string(burstsThisWake_) + " bursts");
     }
     // A busy printer answers with the XON that ends its busy period.
-    if (!inXoff_) send(std::string(1, static_cast<char>(kXon)));
+    if (answer && !inXoff_) send(std::string(1, static_cast<char>(kXon)));
 }
 
 void PrinterModel::endSettingsText() {

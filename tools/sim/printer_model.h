@@ -7,7 +7,7 @@
 //   00 ...            wake-up burst: zero bytes alone between two pauses. A sleeping printer
 //                     answers XON after `wakeAfterBursts` bursts, an awake one after each
 //                     burst (unless it is busy: then its XON comes when it has drained).
-//                     Zero bytes that run into other data are print data.
+//                     Zero bytes that run into other data are print data, except into CAN.
 //   18                CAN: sent after every wake-up; cancels a partial command
 //   1D 05             wake-up status request: one byte, bit 2 set when awake
 //   1D 49 04          settings query: the settings text (9600,N,8,1) and an end character
@@ -101,7 +101,7 @@ private:
     void byte(unsigned char b, double nowMs, double gapBefore);
     void zerosAreData();
     void command(unsigned char b, double nowMs);
-    void endBurst();
+    void endBurst(bool answer = true);
     void endSettingsText();
     void print(std::string_view data);
     void flow();

@@ -11,11 +11,11 @@
 
 #include "monitor_state.h"
 #include "port_list.h"
+#include "printer_link.h"
 #include "serial_open.h"
+#include "spooler_setup.h"
 
 namespace {
-
-const wchar_t kMonitor[] = L"Vesk Port Monitor";
 
 void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Say(const char* format, ...) {
@@ -32,29 +32,21 @@ std::string Narrow(const wchar_t* w) {
     return s;
 }
 
-bool RegisterMonitor() {
-    wchar_t self[MAX_PATH], sys[MAX_PATH];
+std::wstring BinDir() {
+    wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring dll = self;
-    dll.resize(dll.find_last_of(L'\\') + 1);
-    dll += L"veskmon.dll";
-    GetSystemDirectoryW(sys, MAX_PATH);
-    std::wstring target = std::wstring(sys) + L"\\veskmon.dll";
-    if (!CopyFileW(dll.c_str(), target.c_str(), FALSE)) {
-        Say("cannot copy veskmon.dll into the system directory (error %lu)\n", GetLastError());
+    std::wstring dir = self;
+    dir.resize(dir.find_last_of(L'\\') + 1);
+    return dir;
+}
+
+bool RegisterMonitor() {
+    DWORD err = 0;
+    if (!vesk::RegisterMonitor(BinDir(), err)) {
+        Say("AddMonitorW failed with error %lu\n", err);
         return false;
     }
-    MONITOR_INFO_2W info{};
-    info.pName = const_cast<LPWSTR>(kMonitor);
-    info.pDLLName = const_cast<LPWSTR>(L"veskmon.dll");
-    if (AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info))) {
-        Say("AddMonitorW: \"Vesk Port Monitor\" registered (veskmon.dll)\n");
-    } else if (GetLastError() == ERROR_PRINT_MONITOR_ALREADY_INSTALLED) {
-        Say("AddMonitorW: \"Vesk Port Monitor\" is already registered\n");
-    } else {
-        Say("AddMonitorW failed with error %lu\n", GetLastError());
-        return false;
-    }
+    Say("AddMonitorW: \"Vesk Port Monitor\" registered (veskmon.dll in the system directory)\n");
     return true;
 }
 
@@ -88,28 +80,12 @@ std::string Printable(const std::string& bytes) {
     return out;
 }
 
-// Wakes the printer with bursts of zero bytes until it answers XON, sends CAN, then the
-// settings query, and returns the reply.
+// Wakes the printer and asks for its line settings, as the start of a job does.
 std::string AskSettings(HANDLE h, DWORD blockSize) {
-    std::string zeros(blockSize, '\0');
-    bool awake = false;
-    for (int round = 0; round < 10 && !awake; ++round) {
-        DWORD n = 0;
-        WriteBuffer(h, zeros.data(), blockSize, &n);
-        char b = 0;
-        DWORD got = 0;
-        ReadBuffer(h, &b, 1, &got);
-        awake = got == 1 && b == 0x11;
-    }
-    if (!awake) return "(the printer did not wake up)";
-    DWORD n = 0;
-    WriteBuffer(h, "\x18", 1, &n);
-    PurgeComm(h, PURGE_RXCLEAR);
-    WriteBuffer(h, "\x18\x1D\x49\x04", 4, &n);
-    char reply[30];
-    DWORD got = 0;
-    ReadBuffer(h, reply, sizeof reply, &got);
-    return std::string(reply, got);
+    if (!Wakeup(h, blockSize)) return "(the printer did not wake up)";
+    BYTE reply[kSettingsReplyBytes];
+    DWORD got = QuerySettingsReply(h, reply);
+    return std::string(reinterpret_cast<char*>(reply), got);
 }
 
 void OpenLikeAJob() {
@@ -163,5 +139,11 @@ int main() {
     ListPorts();
     OpenLikeAJob();
     OpenLikeTheSettingsCommands();
+    DWORD err = 0;
+    if (!vesk::EnsurePrinter(L"Vesk Receipt", L"VESK", err)) {
+        Say("\nAddPrinterW failed with error %lu\n", err);
+        return 1;
+    }
+    Say("\nPrinter \"Vesk Receipt\" on port VESK is ready (RAW).\n");
     return 0;
 }

@@ -1,0 +1,203 @@
+// veskbench: the monitor's speed figures (scripts/bench runs it with a printer simulator on
+// COM1 of a Wine prefix).
+//   (a) headroom: 1 MB printed through the spooler to a printer that reads the line
+//       eagerly, as a multiple of a 115200-baud line's 11,520 bytes a second;
+//   (b) flow control: a job printed on paper slower than the line, as a ratio of the
+//       paper's rate;
+//   (c) XOFF reaction on the in-process line model, where each write takes its line time:
+//       bytes the monitor writes after an XOFF arrives, at 9600 and 115200 baud;
+//   (d) CPU seconds per MB of the printing process in (a).
+#include <windows.h>
+#include <winspool.h>
+#include <winsplp.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fake_line.h"
+#include "job_flow.h"
+#include "job_path.h"
+#include "monitor_state.h"
+#include "port_list.h"
+#include "profile.h"
+#include "simulator.h"
+#include "spooler_setup.h"
+#include "test_env.h"
+
+namespace {
+
+const wchar_t kPrinter[] = L"Vesk Bench Printer";
+constexpr double kLine115200 = 11520.0;
+
+double Seconds() {
+    LARGE_INTEGER f, c;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&c);
+    return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+double CpuSeconds() {
+    FILETIME created, ended, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+    auto s = [](FILETIME t) {
+        return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7;
+    };
+    return s(kernel) + s(user);
+}
+
+std::string Receipt(size_t n) {
+    std::string s;
+    for (int i = 0; s.size() < n; ++i) s += "Item " + std::to_string(i % 1000) + "   1 x 2.50\r\n";
+    s.resize(n);
+    return s;
+}
+
+// Prints `data` through the spooler and waits until the printer has all of it on paper.
+// Returns the seconds from the start of the document to the last byte on paper, and the
+// process's CPU seconds for the job.
+bool PrintAndWait(const std::string& data, vt::Simulator& sim, double& seconds, double& cpu) {
+    HANDLE printer = nullptr;
+    if (!OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer, nullptr)) return false;
+    DOC_INFO_1W doc{const_cast<LPWSTR>(L"bench"), nullptr, const_cast<LPWSTR>(L"RAW")};
+    double cpu0 = CpuSeconds(), t0 = Seconds();
+    bool ok = StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&doc)) != 0;
+    for (size_t done = 0; ok && done < data.size();) {
+        DWORD piece = static_cast<DWORD>(std::min<size_t>(65536, data.size() - done)), written = 0;
+        ok = WritePrinter(printer, const_cast<char*>(data.data() + done), piece, &written) && written == piece;
+        done += written;
+    }
+    ok = EndDocPrinter(printer) && ok;
+    ClosePrinter(printer);
+    cpu = CpuSeconds() - cpu0;
+    ok = ok && sim.WaitFor("printed", static_cast<long>(data.size()), 600000);
+    seconds = Seconds() - t0;
+    return ok;
+}
+
+struct XoffFigures {
+    size_t max = 0, median = 0;
+    int samples = 0;
+};
+
+// The XOFF reaction on the line model: a long job is written while XOFF arrives at varied
+// moments; the bytes of writes that begin after XOFF arrived are counted each time.
+XoffFigures XoffReaction(DWORD baud, int rounds) {
+    InitializeMonitorLocks();
+    vt::FakeLine line;
+    line.SetBaud(baud);
+    PortList list{kPortListSignature, nullptr};
+    PortEntry* e = VeskCreatePortEntry(&list, L"VESK");
+    e->hFile = line.handle();
+    e->Status = PORT_FLAG_OPEN | PORT_FLAG_IN_DOC;
+    e->pFlow = StartJobFlow(line.handle(), 600000);
+
+    struct Job {
+        PortEntry* e;
+        volatile LONG stop = 0;
+    } job{e};
+    HANDLE writer = CreateThread(nullptr, 0, [](void* p) -> DWORD {
+        auto* j = static_cast<Job*>(p);
+        std::string chunk(4096, 'x');
+        while (!j->stop) {
+            DWORD written = 0;
+            VeskWritePort(j->e, reinterpret_cast<LPBYTE>(chunk.data()), 4096, &written);
+        }
+        return 0;
+    }, &job, 0, nullptr);
+
+    double chunkMs = 64 * 10000.0 / baud;
+    std::vector<size_t> after;
+    for (int r = 0; r < rounds; ++r) {
+        // Vary the moment within a chunk's line time.
+        Sleep(static_cast<DWORD>(chunkMs * (1.5 + (r % 7) / 7.0)));
+        double at = line.NowMs();
+        line.Deliver(std::string(1, '\x13'));
+        Sleep(static_cast<DWORD>(chunkMs * 3) + 20);
+        size_t bytes = 0;
+        for (const auto& w : line.Writes())
+            if (w.startMs >= at) bytes += w.moved;
+        after.push_back(bytes);
+        line.Deliver(std::string(1, '\x11'));
+    }
+    job.stop = 1;
+    line.Deliver(std::string(1, '\x11'));
+    WaitForSingleObject(writer, 10000);
+    CloseHandle(writer);
+    StopJobFlow(e->pFlow);
+    e->pFlow = nullptr;
+    VeskDeletePortEntry(&list, L"VESK");
+
+    std::sort(after.begin(), after.end());
+    XoffFigures f;
+    f.samples = static_cast<int>(after.size());
+    f.max = after.back();
+    f.median = after[after.size() / 2];
+    return f;
+}
+
+}  // namespace
+
+int main() {
+    vt::Simulator sim;
+    if (!sim.present()) return 1;
+    DWORD err = 0;
+    if (!vesk::RegisterMonitor(vt::BinDir(), err) || !vesk::EnsurePrinter(kPrinter, L"VESK", err)) {
+        std::printf("cannot set up the spooler (error %lu)\n", err);
+        return 1;
+    }
+
+    // (a) and (d): 1 MB at 115200 baud to a printer that reads the line eagerly.
+    vt::WriteSection(L"Vesk Ports", {{L"VESK", L"COM1:,115200,N,8,1"}});
+    sim.Control("settings 115200,n,8,1");
+    sim.Control("pace off");
+    sim.Control("paper-rate 0");
+    sim.Control("buffer 1048576");
+    sim.Control("xoff-at 1048576");
+    sim.Reset();
+    std::string mb = Receipt(1 << 20);
+    double seconds = 0, cpu = 0;
+    if (!PrintAndWait(mb, sim, seconds, cpu)) {
+        std::printf("the 1 MB job did not print\n");
+        return 1;
+    }
+    double headroom = mb.size() / seconds / kLine115200;
+    double cpuPerMb = cpu / (mb.size() / 1048576.0);
+    std::printf("(a) 1 MB through the spooler in %.2f s: %.0f bytes/s = %.1f x a 115200-baud line "
+                "(%.0f bytes/s)\n", seconds, mb.size() / seconds, headroom, kLine115200);
+    std::printf("(d) CPU of the printing process: %.3f s for the job, %.3f s per MB\n", cpu, cpuPerMb);
+
+    // (b): the same line, paced at its rate, with paper slower than the line.
+    const double paperRate = 5000;
+    sim.Control("pace on");
+    sim.Control("paper-rate 5000");
+    sim.Control("buffer 32768");
+    sim.Control("xoff-at 8192");
+    sim.Control("xon-at 2048");
+    sim.Reset();
+    std::string job = Receipt(100000);
+    if (!PrintAndWait(job, sim, seconds, cpu)) {
+        std::printf("the flow-control job did not print\n");
+        return 1;
+    }
+    auto state = sim.Sync();
+    double ratio = job.size() / seconds / paperRate;
+    std::printf("(b) %zu bytes on paper taking %.0f bytes/s, line 11520 bytes/s: %.2f s, %.0f "
+                "bytes/s = %.3f of the paper rate (%s XOFFs, %s bytes lost)\n",
+                job.size(), paperRate, seconds, job.size() / seconds, ratio, state["xoffs"].c_str(),
+                state["overflow"].c_str());
+    vesk::RemovePrinter(kPrinter);
+
+    // (c): XOFF reaction on the line model.
+    XoffFigures slow = XoffReaction(9600, 100);
+    XoffFigures fast = XoffReaction(115200, 150);
+    std::printf("(c) bytes written after XOFF arrived: 9600 baud max %zu median %zu (%d XOFFs); "
+                "115200 baud max %zu median %zu (%d XOFFs)\n",
+                slow.max, slow.median, slow.samples, fast.max, fast.median, fast.samples);
+
+    std::printf("line-rate headroom %.1f; paper-rate ratio %.3f; bytes after XOFF max %zu median %zu; "
+                "cpu per MB %.3f s\n",
+                headroom, ratio, std::max(slow.max, fast.max), std::max(slow.median, fast.median), cpuPerMb);
+    return 0;
+}
