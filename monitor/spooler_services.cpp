@@ -7,53 +7,48 @@ void Resolve(HMODULE lib, const char* name, Fn& slot) {
     slot = lib ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
 }
 
+// The services every spooler library has, and (inside the spooler's own process) those
+// that only SPOOLSS.DLL offers.
+void ResolveFrom(HMODULE lib, SpoolerServices& s, bool processServices) {
+    Resolve(lib, "OpenPrinterW", s.OpenPrinterW);
+    Resolve(lib, "ClosePrinter", s.ClosePrinter);
+    Resolve(lib, "GetJobW", s.GetJobW);
+    Resolve(lib, "SetJobW", s.SetJobW);
+    Resolve(lib, "GetPrinterW", s.GetPrinterW);
+    Resolve(lib, "EnumPortsW", s.EnumPortsW);
+    if (!processServices) return;
+    Resolve(lib, "RevertToPrinterSelf", s.RevertToPrinterSelf);
+    Resolve(lib, "ImpersonatePrinterClient", s.ImpersonatePrinterClient);
+    Resolve(lib, "SplIsSessionZero", s.SplIsSessionZero);
+    Resolve(lib, "SplPromptUIInUsersSession", s.SplPromptUIInUsersSession);
+}
+
 SpoolerServices LookUp() {
     SpoolerServices s{};
-    // Both libraries stay loaded for the life of the process.
+    // The libraries stay loaded for the life of the process.
     if (RunningOnWine()) {
         // Tests on Wine may name a library of their own that stands in for the spooler.
         WCHAR path[MAX_PATH];
         DWORD n = GetEnvironmentVariableW(L"VESKMON_SPOOLER_SERVICES", path, MAX_PATH);
-        if (n > 0 && n < MAX_PATH) {
-            HMODULE stand_in = LoadLibraryW(path);
-            Resolve(stand_in, "OpenPrinterW", s.OpenPrinterW);
-            Resolve(stand_in, "ClosePrinter", s.ClosePrinter);
-            Resolve(stand_in, "GetJobW", s.GetJobW);
-            Resolve(stand_in, "SetJobW", s.SetJobW);
-            Resolve(stand_in, "GetPrinterW", s.GetPrinterW);
-            Resolve(stand_in, "EnumPortsW", s.EnumPortsW);
-            Resolve(stand_in, "RevertToPrinterSelf", s.RevertToPrinterSelf);
-            Resolve(stand_in, "ImpersonatePrinterClient", s.ImpersonatePrinterClient);
-            Resolve(stand_in, "SplIsSessionZero", s.SplIsSessionZero);
-            Resolve(stand_in, "SplPromptUIInUsersSession", s.SplPromptUIInUsersSession);
-            return s;
-        }
-        HMODULE winspool = LoadLibraryW(L"winspool.drv");
-        Resolve(winspool, "OpenPrinterW", s.OpenPrinterW);
-        Resolve(winspool, "ClosePrinter", s.ClosePrinter);
-        Resolve(winspool, "GetJobW", s.GetJobW);
-        Resolve(winspool, "SetJobW", s.SetJobW);
-        Resolve(winspool, "GetPrinterW", s.GetPrinterW);
-        Resolve(winspool, "EnumPortsW", s.EnumPortsW);
+        if (n > 0 && n < MAX_PATH)
+            ResolveFrom(LoadLibraryW(path), s, true);
+        else
+            ResolveFrom(LoadLibraryW(L"winspool.drv"), s, false);
         return s;
     }
-    HMODULE spoolss = LoadLibraryW(L"SPOOLSS.DLL");
-    Resolve(spoolss, "OpenPrinterW", s.OpenPrinterW);
-    Resolve(spoolss, "ClosePrinter", s.ClosePrinter);
-    Resolve(spoolss, "GetJobW", s.GetJobW);
-    Resolve(spoolss, "SetJobW", s.SetJobW);
-    Resolve(spoolss, "GetPrinterW", s.GetPrinterW);
-    Resolve(spoolss, "EnumPortsW", s.EnumPortsW);
-    Resolve(spoolss, "RevertToPrinterSelf", s.RevertToPrinterSelf);
-    Resolve(spoolss, "ImpersonatePrinterClient", s.ImpersonatePrinterClient);
-    Resolve(spoolss, "SplIsSessionZero", s.SplIsSessionZero);
-    Resolve(spoolss, "SplPromptUIInUsersSession", s.SplPromptUIInUsersSession);
+    ResolveFrom(LoadLibraryW(L"SPOOLSS.DLL"), s, true);
     return s;
 }
 
 const SpoolerServices* g_replacement = nullptr;
 
 }  // namespace
+
+SpoolerServices SpoolerServicesFrom(HMODULE lib) {
+    SpoolerServices s{};
+    ResolveFrom(lib, s, true);
+    return s;
+}
 
 bool RunningOnWine() {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");

@@ -28,6 +28,9 @@ struct SpoolerServices {
 // carries stubs that end the process) from winspool.drv. Any entry may be null.
 const SpoolerServices& Spooler();
 
+// Every service `lib` exports, by its name.
+SpoolerServices SpoolerServicesFrom(HMODULE lib);
+
 // Puts `services` in place of the looked-up table (null restores it). For tests.
 void ReplaceSpoolerServices(const SpoolerServices* services);
 
