@@ -1,17 +1,20 @@
-// The library's entry point, its initialisation by the spooler and the table of entry points
-// handed back, and the opening of a port.
+// The library's entry point, its initialisation by the spooler, the tables of entry points
+// handed back (the 14-slot table and the transceive-capable one), and the opening of a port.
 #include <windows.h>
 #include <winsplp.h>
 
 #include "../common/win_raii.h"
 #include "enum_ports.h"
 #include "job_path.h"
-#include "wine_port_keys.h"
 #include "monitor_state.h"
+#include "port_dialogs.h"
 #include "port_list.h"
+#include "wine_port_keys.h"
+#include "xcv_route.h"
 
 extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID reserved);
 extern "C" LPMONITOREX WINAPI InitializePrintMonitor(LPWSTR registryRoot);
+extern "C" LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT init, PHANDLE monitor);
 
 BOOL WINAPI VeskOpenPort(LPWSTR portName, PHANDLE portHandle);
 
@@ -36,10 +39,10 @@ MONITOREX g_monitorTable = {
         VeskReadPort,
         VeskEndDocPort,
         VeskClosePort,
-        nullptr,  // AddPort
-        nullptr,  // AddPortEx
-        nullptr,  // ConfigurePort
-        nullptr,  // DeletePort
+        VeskAddPort,
+        VeskxAddPortEx,
+        VeskConfigurePort,
+        VeskDeletePort,
         VeskGetPrinterDataFromPort,
         VeskSetPortTimeOuts,
         nullptr,  // no transceive slots in this table
@@ -47,6 +50,77 @@ MONITOREX g_monitorTable = {
         nullptr,
     },
 };
+
+// The same entry points in the form that takes the monitor handle (the port list).
+BOOL WINAPI EnumPorts2(HANDLE, LPWSTR server, DWORD level, LPBYTE ports, DWORD size, LPDWORD needed,
+                       LPDWORD returned) {
+    return VeskEnumPorts(server, level, ports, size, needed, returned);
+}
+BOOL WINAPI OpenPort2(HANDLE, LPWSTR name, PHANDLE port) {
+    return VeskOpenPort(name, port);
+}
+BOOL WINAPI AddPort2(HANDLE, LPWSTR server, HWND owner, LPWSTR monitorName) {
+    return VeskAddPort(server, owner, monitorName);
+}
+BOOL WINAPI AddPortEx2(HANDLE monitor, LPWSTR server, DWORD level, LPBYTE info, LPWSTR monitorName) {
+    return VeskAddPortEx(static_cast<PortList*>(monitor), server, level, info, monitorName);
+}
+BOOL WINAPI ConfigurePort2(HANDLE, LPWSTR server, HWND owner, LPWSTR port) {
+    return VeskConfigurePort(server, owner, port);
+}
+BOOL WINAPI DeletePort2(HANDLE, LPWSTR server, HWND owner, LPWSTR port) {
+    return VeskDeletePort(server, owner, port);
+}
+
+LONG g_initializations = 0;  // guarded by SpoolerSection
+
+void WINAPI Shutdown2(HANDLE) {
+    vesk::CriticalSectionLock lock(SpoolerSection);
+    if (g_initializations > 0 && --g_initializations == 0) {
+        FreePortList(g_pPortList);
+        g_pPortList = nullptr;
+    }
+}
+
+MONITOR2 g_monitor2 = {
+    sizeof(MONITOR2),
+    EnumPorts2,
+    OpenPort2,
+    nullptr,  // OpenPortEx
+    VeskStartDocPort,
+    VeskWritePort,
+    VeskReadPort,
+    VeskEndDocPort,
+    VeskClosePort,
+    AddPort2,
+    AddPortEx2,
+    ConfigurePort2,
+    DeletePort2,
+    VeskGetPrinterDataFromPort,
+    VeskSetPortTimeOuts,
+    XcvOpenPort,
+    XcvDataPort,
+    XcvClosePort,
+    Shutdown2,
+    nullptr,  // SendRecvBidiDataFromPort
+    nullptr,  // NotifyUsedPorts
+    nullptr,  // NotifyUnusedPorts
+};
+
+// Builds the port list, or keeps the one a spooler that initialises the library twice
+// already has. Null when the profile has no ports.
+PortList* AcquirePortList() {
+    InitializeMonitorLocks();
+    vesk::CriticalSectionLock lock(SpoolerSection);
+    if (!g_pPortList) {
+        PortList* list = LoadPortList();
+        if (!list) return nullptr;
+        g_pPortList = list;
+    }
+    ++g_initializations;
+    MirrorPortKeys(g_pPortList);
+    return g_pPortList;
+}
 
 }  // namespace
 
@@ -76,13 +150,18 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 }
 
 LPMONITOREX WINAPI InitializePrintMonitor(LPWSTR) {
-    InitializeMonitorLocks();
-    vesk::CriticalSectionLock lock(SpoolerSection);
-    PortList* list = LoadPortList();
+    return AcquirePortList() ? &g_monitorTable : nullptr;
+}
+
+LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT, PHANDLE monitor) {
+    if (!monitor) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    PortList* list = AcquirePortList();
     if (!list) return nullptr;
-    g_pPortList = list;
-    MirrorPortKeys(list);
-    return &g_monitorTable;
+    *monitor = list;
+    return &g_monitor2;
 }
 
 BOOL WINAPI VeskOpenPort(LPWSTR portName, PHANDLE portHandle) {

@@ -2,6 +2,7 @@
 
 HINSTANCE g_hInstance = nullptr;
 CRITICAL_SECTION SpoolerSection;
+CRITICAL_SECTION XcvSection;
 PortList* g_pPortList = nullptr;
 
 namespace {
@@ -14,5 +15,6 @@ void InitializeMonitorLocks() {
     // a second call of the entry point, changes nothing.
     if (InterlockedCompareExchange(&g_locksReady, 1, 0) == 0) {
         InitializeCriticalSection(&SpoolerSection);
+        InitializeCriticalSection(&XcvSection);
     }
 }

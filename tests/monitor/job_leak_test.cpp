@@ -11,21 +11,12 @@
 #include <string>
 
 #include "fake_spooler.h"
+#include "handles.h"
 #include "monitor_library.h"
 #include "profile.h"
 #include "simulator.h"
 
 namespace {
-
-// Wine does not count a process's handles (GetProcessHandleCount gives 0), so count the
-// handle values that name an open handle.
-int OpenHandles() {
-    int n = 0;
-    DWORD flags = 0;
-    for (UINT_PTR v = 4; v < 0x20000; v += 4)
-        n += GetHandleInformation(reinterpret_cast<HANDLE>(v), &flags) != FALSE;
-    return n;
-}
 
 SIZE_T CommittedBytes() {
     PROCESS_MEMORY_COUNTERS pmc{};
@@ -54,7 +45,7 @@ TEST(JobLeaks, NothingGrowsOverTwoHundredJobs) {
     int good = 0, failed = 0;
     for (int i = 0; i < 200; ++i) {
         if (i == 8) {
-            handlesAfterWarmUp = OpenHandles();
+            handlesAfterWarmUp = vt::OpenHandles();
             bytesAfterWarmUp = CommittedBytes();
         }
         int kind = i % 4;
@@ -83,7 +74,7 @@ TEST(JobLeaks, NothingGrowsOverTwoHundredJobs) {
             sim.Sync();
         }
     }
-    int handlesAtEnd = OpenHandles();
+    int handlesAtEnd = vt::OpenHandles();
     SIZE_T bytesAtEnd = CommittedBytes();
     std::printf("jobs: %d printed, %d failed; open handles after 8 jobs %d, after 200 %d; "
                 "committed %lu KB -> %lu KB\n",

@@ -28,6 +28,20 @@ LPMONITOREX MonitorLibrary::Initialize(const wchar_t* registryRoot) {
     return init(const_cast<LPWSTR>(registryRoot));
 }
 
+LPMONITOR2 MonitorLibrary::Initialize2(HANDLE* monitor) {
+    using Init = LPMONITOR2(WINAPI*)(PMONITORINIT, PHANDLE);
+    auto init = reinterpret_cast<Init>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "InitializePrintMonitor2")));
+    if (!init) {
+        ADD_FAILURE() << "no InitializePrintMonitor2 export";
+        return nullptr;
+    }
+    MONITORINIT mi{};
+    mi.cbSize = sizeof mi;
+    mi.bLocal = TRUE;
+    return init(&mi, monitor);
+}
+
 bool MonitorLibrary::Inside(const void* p) const {
     MODULEINFO mi{};
     if (!GetModuleInformation(GetCurrentProcess(), module_, &mi, sizeof mi)) return false;

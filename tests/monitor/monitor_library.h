@@ -19,6 +19,8 @@ public:
     HMODULE module() const { return module_; }
     // Calls InitializePrintMonitor; null when it failed.
     LPMONITOREX Initialize(const wchar_t* registryRoot = L"System\\CurrentControlSet\\Control\\Print\\Monitors\\Vesk Port Monitor");
+    // Calls InitializePrintMonitor2; null when it failed. `monitor` receives the handle.
+    LPMONITOR2 Initialize2(HANDLE* monitor);
     // True when `p` points into the library's image.
     bool Inside(const void* p) const;
 
