@@ -18,6 +18,7 @@ vesk_packages=(
     "/usr/lib/wine/wine64:wine64"
     "Xvfb:xvfb"
     "import:imagemagick"
+    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf:fonts-dejavu-core"
     "flock:util-linux"
     "/usr/src/googletest/CMakeLists.txt:googletest"
     "/usr/include/gtest/gtest.h:libgtest-dev"

@@ -129,8 +129,20 @@ lane_reset_profile() {
     cp "$LANE_DIR/win.ini.pristine" "$WINEPREFIX/drive_c/windows/win.ini"
 }
 
-# Starts the lane's X server if it is not running; exports DISPLAY.
+# Wine has no Verdana, the font of setup's wizard frame; without it the frame gets a
+# narrower font than on Windows and its pages no longer fit. DejaVu Sans (the Vera design,
+# whose metrics Verdana shares) stands in for it, once per lane (the wineserver must run).
+lane_ensure_fonts() {
+    [ -f "$LANE_DIR/fonts-ready" ] && return 0
+    "$VESK_WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+        /v Verdana /d "DejaVu Sans" /f </dev/null >/dev/null 2>&1 9>&- || return 1
+    touch "$LANE_DIR/fonts-ready"
+}
+
+# Starts the lane's X server if it is not running; exports DISPLAY. Windows' fonts that Wine
+# lacks get their stand-ins first.
 lane_start_display() {
+    lane_ensure_fonts || { echo "winetest: the lane's font stand-ins could not be set" >&2; return 1; }
     local n=$((${VESK_DISPLAY_BASE:-90} + LANE))
     export DISPLAY=":$n"
     if [ -S "/tmp/.X11-unix/X$n" ] && [ -f "$LANE_DIR/xvfb.pid" ] && kill -0 "$(cat "$LANE_DIR/xvfb.pid")" 2>/dev/null; then
