@@ -48,7 +48,10 @@ const char* StopBitsText(BYTE stopBits) {
 
 CPortSettingsDlg::CPortSettingsDlg(const char* portName, COMMCONFIG* config, HWND parent)
     : CDialog(IDD_PORT_SETTINGS_DLG), m_strPortName(portName ? portName : ""), m_pConfig(config),
-      m_parent(parent) {}
+      m_parent(parent) {
+    // The caption shows the port's name without the colon of its profile entry.
+    if (!m_strPortName.empty() && m_strPortName.back() == ':') m_strPortName.pop_back();
+}
 
 const MessageMap* CPortSettingsDlg::GetMessageMap() const {
     static const MessageEntry entries[] = {

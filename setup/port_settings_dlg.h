@@ -15,7 +15,7 @@ static_assert(sizeof(COMMCONFIG) == kCommConfigSize, "COMMCONFIG keeps its 52-by
 
 class CPortSettingsDlg : public CDialog {
 public:
-    // `portName` without colon (COM1); `config` may be null.
+    // `portName` as COM1 (a trailing colon is dropped); `config` may be null.
     CPortSettingsDlg(const char* portName, COMMCONFIG* config, HWND parent = nullptr);
 
     INT_PTR DoModal() { return CDialog::DoModal(m_parent); }

@@ -19,6 +19,7 @@ vesk_packages=(
     "Xvfb:xvfb"
     "import:imagemagick"
     "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf:fonts-dejavu-core"
+    "/usr/share/i18n/locales/ja_JP:locales"
     "flock:util-linux"
     "/usr/src/googletest/CMakeLists.txt:googletest"
     "/usr/include/gtest/gtest.h:libgtest-dev"

@@ -116,12 +116,17 @@ lane_ensure_prefix() {
 }
 
 # Starts the lane's persistent wineserver (it ends by itself 60 s after its last client).
+# Wine's desktop process starts with the server's first program and takes that program's
+# display for good: it is started under the lane's X server, so that any later program of
+# the lane that is given the display can show windows.
 lane_start_server() {
+    lane_start_x || return 1
     if wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then
         # A new server: start Wine's background processes now, detached from any output a
         # test's caller is reading, so that none of them holds it open after the test.
         "$VESK_WINE" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 9>&-
     fi
+    lane_ensure_fonts || echo "winetest: the lane's font stand-ins could not be set" >&2
     return 0
 }
 
@@ -139,10 +144,8 @@ lane_ensure_fonts() {
     touch "$LANE_DIR/fonts-ready"
 }
 
-# Starts the lane's X server if it is not running; exports DISPLAY. Windows' fonts that Wine
-# lacks get their stand-ins first.
-lane_start_display() {
-    lane_ensure_fonts || { echo "winetest: the lane's font stand-ins could not be set" >&2; return 1; }
+# Starts the lane's X server if it is not running; exports DISPLAY.
+lane_start_x() {
     local n=$((${VESK_DISPLAY_BASE:-90} + LANE))
     export DISPLAY=":$n"
     if [ -S "/tmp/.X11-unix/X$n" ] && [ -f "$LANE_DIR/xvfb.pid" ] && kill -0 "$(cat "$LANE_DIR/xvfb.pid")" 2>/dev/null; then
@@ -155,6 +158,11 @@ lane_start_display() {
     for ((i = 0; i < 100; i++)); do [ -S "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.05; done
     echo "winetest: Xvfb :$n did not start" >&2
     return 1
+}
+
+# Gives the calling run the lane's X server (started with the wineserver); exports DISPLAY.
+lane_start_display() {
+    lane_start_x
 }
 
 # Stops every lane's servers (wineserver and Xvfb).
