@@ -35,20 +35,13 @@ void ShowNormal(HWND control) {
     ReleaseCapture();
 }
 
+COLORREF LinkColour(HWND) {
+    return kLinkColour;
+}
+
 LRESULT CALLBACK LinkParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    WNDPROC original = HookedProc(hwnd, kOriginalProc);
-    switch (message) {
-    case WM_CTLCOLORSTATIC: {
-        LRESULT brush = CallWindowProcA(original, hwnd, message, wParam, lParam);
-        if (GetPropA(reinterpret_cast<HWND>(lParam), kFromStatic))
-            SetTextColor(reinterpret_cast<HDC>(wParam), kLinkColour);
-        return brush;
-    }
-    case WM_DESTROY:
-        UnhookWindow(hwnd, kOriginalProc);
-        break;
-    }
-    return CallWindowProcA(original, hwnd, message, wParam, lParam);
+    return ColouringParentProc(hwnd, message, wParam, lParam, kOriginalProc, kFromStatic,
+                               &LinkColour);
 }
 
 LRESULT CALLBACK LinkControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -81,11 +74,7 @@ LRESULT CALLBACK LinkControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     }
     case WM_DESTROY: {
         UnhookWindow(hwnd, kOriginalProc);
-        SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetPropA(hwnd, kOriginalFont)),
-                     FALSE);
-        RemovePropA(hwnd, kOriginalFont);
-        DeleteObject(static_cast<HFONT>(GetPropA(hwnd, kUnderlineFont)));
-        RemovePropA(hwnd, kUnderlineFont);
+        RestoreControlFont(hwnd, kOriginalFont, kUnderlineFont);
         RemovePropA(hwnd, kFromStatic);
         delete[] reinterpret_cast<char*>(SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0));
         break;

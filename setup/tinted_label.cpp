@@ -26,31 +26,15 @@ COLORREF LabelColour(HWND control) {
 }
 
 LRESULT CALLBACK LabelParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    WNDPROC original = HookedProc(hwnd, kOriginalProc);
-    switch (message) {
-    case WM_CTLCOLORSTATIC: {
-        LRESULT brush = CallWindowProcA(original, hwnd, message, wParam, lParam);
-        auto control = reinterpret_cast<HWND>(lParam);
-        if (GetPropA(control, kCustomized))
-            SetTextColor(reinterpret_cast<HDC>(wParam), LabelColour(control));
-        return brush;
-    }
-    case WM_DESTROY:
-        UnhookWindow(hwnd, kOriginalProc);
-        break;
-    }
-    return CallWindowProcA(original, hwnd, message, wParam, lParam);
+    return ColouringParentProc(hwnd, message, wParam, lParam, kOriginalProc, kCustomized,
+                               &LabelColour);
 }
 
 LRESULT CALLBACK LabelControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     WNDPROC original = HookedProc(hwnd, kOriginalProc);
     if (message == WM_DESTROY) {
         UnhookWindow(hwnd, kOriginalProc);
-        SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetPropA(hwnd, kOriginalFont)),
-                     FALSE);
-        RemovePropA(hwnd, kOriginalFont);
-        DeleteObject(static_cast<HFONT>(GetPropA(hwnd, kFont)));
-        RemovePropA(hwnd, kFont);
+        RestoreControlFont(hwnd, kOriginalFont, kFont);
         RemovePropA(hwnd, kColour);
         RemovePropA(hwnd, kCustomized);
     }

@@ -34,3 +34,23 @@ HFONT CopyControlFont(HWND control, void (*change)(LOGFONTA& font, const void* c
     change(description, context);
     return CreateFontIndirectA(&description);
 }
+
+LRESULT ColouringParentProc(HWND parent, UINT message, WPARAM wParam, LPARAM lParam,
+                            const char* procProperty, const char* markerProperty,
+                            COLORREF (*colourOf)(HWND control)) {
+    WNDPROC original = HookedProc(parent, procProperty);
+    if (message == WM_DESTROY) UnhookWindow(parent, procProperty);
+    LRESULT result = CallWindowProcA(original, parent, message, wParam, lParam);
+    auto control = reinterpret_cast<HWND>(lParam);
+    if (message == WM_CTLCOLORSTATIC && GetPropA(control, markerProperty))
+        SetTextColor(reinterpret_cast<HDC>(wParam), colourOf(control));
+    return result;
+}
+
+void RestoreControlFont(HWND control, const char* originalProperty, const char* ownProperty) {
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetPropA(control, originalProperty)),
+                 FALSE);
+    RemovePropA(control, originalProperty);
+    DeleteObject(static_cast<HFONT>(GetPropA(control, ownProperty)));
+    RemovePropA(control, ownProperty);
+}

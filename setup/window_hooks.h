@@ -14,6 +14,18 @@ WNDPROC UnhookWindow(HWND hwnd, const char* name);
 // The procedure kept in property `name` (DefWindowProc if there is none).
 WNDPROC HookedProc(HWND hwnd, const char* name);
 
+// The parent procedure's part that links and labels share: passes the message to the
+// procedure kept in `procProperty`; for WM_CTLCOLORSTATIC of a static that carries
+// `markerProperty` then sets the text colour `colourOf(static)`; on WM_DESTROY first puts the
+// kept procedure back.
+LRESULT ColouringParentProc(HWND parent, UINT message, WPARAM wParam, LPARAM lParam,
+                            const char* procProperty, const char* markerProperty,
+                            COLORREF (*colourOf)(HWND control));
+
+// Puts back the font kept in `originalProperty` (without redrawing), deletes the control's
+// own font kept in `ownProperty`, and removes both properties.
+void RestoreControlFont(HWND control, const char* originalProperty, const char* ownProperty);
+
 // A font copied from the control's font (the system font when it has none), changed by
 // `change`. The caller owns it.
 HFONT CopyControlFont(HWND control, void (*change)(LOGFONTA& font, const void* context),

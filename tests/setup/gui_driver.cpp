@@ -104,22 +104,27 @@ void Click(HWND dialog, int id) {
     SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
-bool ChooseListItem(HWND dialog, int id, const char* text) {
-    HWND list = GetDlgItem(dialog, id);
-    LRESULT item = SendMessageA(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(text));
-    if (item == LB_ERR) return false;
-    SendMessageA(list, LB_SETCURSEL, item, 0);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+namespace {
+
+// Selects the entry with that text by the control's own find and select messages, then tells
+// the dialog with the notification a click gives.
+bool ChooseItem(HWND dialog, int id, const char* text, UINT find, UINT select, WORD notification) {
+    HWND control = GetDlgItem(dialog, id);
+    LRESULT item = SendMessageA(control, find, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+    if (item < 0) return false;
+    SendMessageA(control, select, item, 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, notification), reinterpret_cast<LPARAM>(control));
     return true;
 }
 
+}  // namespace
+
+bool ChooseListItem(HWND dialog, int id, const char* text) {
+    return ChooseItem(dialog, id, text, LB_FINDSTRINGEXACT, LB_SETCURSEL, LBN_SELCHANGE);
+}
+
 bool ChooseComboItem(HWND dialog, int id, const char* text) {
-    HWND combo = GetDlgItem(dialog, id);
-    LRESULT item = SendMessageA(combo, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(text));
-    if (item == CB_ERR) return false;
-    SendMessageA(combo, CB_SETCURSEL, item, 0);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-    return true;
+    return ChooseItem(dialog, id, text, CB_FINDSTRINGEXACT, CB_SETCURSEL, CBN_SELCHANGE);
 }
 
 void PressKey(HWND window, WORD key) {

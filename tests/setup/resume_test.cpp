@@ -71,11 +71,16 @@ protected:
     }
     void TearDown() override { RemoveStore(); }
 
+    // The frame with a stand-in finish page and the recording steps.
+    static void Prepare(CSetupDlg& frame) {
+        frame.SetPage(CSetupDlg::kFinishPage, StandInPage(frame));
+        frame.SetInstallationSteps(&RecordingSteps);
+    }
+
     // Runs the resumed wizard until the steps have run and returned; then closes it.
     INT_PTR RunResumed() {
         CSetupDlg frame;
-        frame.SetPage(CSetupDlg::kFinishPage, StandInPage(frame));
-        frame.SetInstallationSteps(&RecordingSteps);
+        Prepare(frame);
         g_openedAt = GetTickCount();
         return RunWizard(frame, [&](HWND wizard) {
             ASSERT_TRUE(wizard);
@@ -165,8 +170,7 @@ TEST_F(Resume, RestoresEverySavedValueIntoTheRecordAndTheChosenModel) {
 TEST_F(Resume, AnInstallationThatEndsClosesTheWizard) {
     g_outcome = InstallOutcome::Completed;
     CSetupDlg frame;
-    frame.SetPage(CSetupDlg::kFinishPage, StandInPage(frame));
-    frame.SetInstallationSteps(&RecordingSteps);
+    Prepare(frame);
     INT_PTR result = 0;
     // Nothing closes the wizard but the installation's end.
     Drive([&] { result = frame.DoModal(); },
@@ -179,8 +183,7 @@ TEST_F(Resume, ASavedModelOutsideTheCatalogueStartsAFreshRun) {
     SaveValue("gstrPort", "COM2:");
     SaveValue("gModelIndex", "3");
     CSetupDlg frame;
-    frame.SetPage(CSetupDlg::kFinishPage, StandInPage(frame));
-    frame.SetInstallationSteps(&RecordingSteps);
+    Prepare(frame);
     RunWizard(frame, [&](HWND wizard) {
         ASSERT_TRUE(wizard);
         EXPECT_TRUE(WaitForPage(wizard, IDC_ACCEPT)) << "the licence page, as a fresh run";
