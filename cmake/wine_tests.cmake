@@ -6,10 +6,11 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/env/winetest)
 set(VESK_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
 
 # vesk_wine_test(NAME <name> TARGET <program> [FILTER <gtest filter>] [SIMS com1 ...]
-#                [DISPLAY] [TIMEOUT <seconds>] [SECONDS <expected run time>] [ARGS ...])
+#                [DISPLAY] [TIMEOUT <seconds>] [SECONDS <expected run time>] [ARGS ...]
+#                [ENV NAME=value ...])
 # SECONDS lets ctest start the long runs first, so they overlap the short ones.
 function(vesk_wine_test)
-    cmake_parse_arguments(T "DISPLAY" "NAME;TARGET;FILTER;TIMEOUT;SECONDS" "SIMS;ARGS" ${ARGN})
+    cmake_parse_arguments(T "DISPLAY" "NAME;TARGET;FILTER;TIMEOUT;SECONDS" "SIMS;ARGS;ENV" ${ARGN})
     set(args ${T_ARGS})
     if(T_FILTER)
         list(APPEND args --gtest_filter=${T_FILTER})
@@ -24,6 +25,7 @@ function(vesk_wine_test)
     if(T_DISPLAY)
         list(APPEND env "VESK_TEST_DISPLAY=1")
     endif()
+    list(APPEND env ${T_ENV})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()

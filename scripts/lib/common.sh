@@ -18,6 +18,8 @@ vesk_packages=(
     "/usr/lib/wine/wine64:wine64"
     "Xvfb:xvfb"
     "import:imagemagick"
+    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf:fonts-dejavu-core"
+    "/usr/share/i18n/locales/ja_JP:locales"
     "flock:util-linux"
     "/usr/src/googletest/CMakeLists.txt:googletest"
     "/usr/include/gtest/gtest.h:libgtest-dev"

@@ -116,13 +116,17 @@ lane_ensure_prefix() {
 }
 
 # Starts the lane's persistent wineserver (it ends by itself 60 s after its last client).
-# Start the lane's display first: Wine's desktop, made by the first program, keeps it.
+# Wine's desktop process starts with the server's first program and takes that program's
+# display for good: it is started under the lane's X server, so that any later program of
+# the lane that is given the display can show windows.
 lane_start_server() {
+    lane_start_x || return 1
     if wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then
         # A new server: start Wine's background processes now, detached from any output a
         # test's caller is reading, so that none of them holds it open after the test.
         "$VESK_WINE" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 9>&-
     fi
+    lane_ensure_fonts || echo "winetest: the lane's font stand-ins could not be set" >&2
     return 0
 }
 
@@ -130,8 +134,18 @@ lane_reset_profile() {
     cp "$LANE_DIR/win.ini.pristine" "$WINEPREFIX/drive_c/windows/win.ini"
 }
 
+# Wine has no Verdana, the font of setup's wizard frame; without it the frame gets a
+# narrower font than on Windows and its pages no longer fit. DejaVu Sans (the Vera design,
+# whose metrics Verdana shares) stands in for it, once per lane (the wineserver must run).
+lane_ensure_fonts() {
+    [ -f "$LANE_DIR/fonts-ready" ] && return 0
+    "$VESK_WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+        /v Verdana /d "DejaVu Sans" /f </dev/null >/dev/null 2>&1 9>&- || return 1
+    touch "$LANE_DIR/fonts-ready"
+}
+
 # Starts the lane's X server if it is not running; exports DISPLAY.
-lane_start_display() {
+lane_start_x() {
     local n=$((${VESK_DISPLAY_BASE:-90} + LANE))
     export DISPLAY=":$n"
     if [ -S "/tmp/.X11-unix/X$n" ] && [ -f "$LANE_DIR/xvfb.pid" ] && kill -0 "$(cat "$LANE_DIR/xvfb.pid")" 2>/dev/null; then
@@ -144,6 +158,11 @@ lane_start_display() {
     for ((i = 0; i < 100; i++)); do [ -S "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.05; done
     echo "winetest: Xvfb :$n did not start" >&2
     return 1
+}
+
+# Gives the calling run the lane's X server (started with the wineserver); exports DISPLAY.
+lane_start_display() {
+    lane_start_x
 }
 
 # Stops every lane's servers (wineserver and Xvfb).

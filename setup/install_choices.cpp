@@ -1,0 +1,6 @@
+#include "install_choices.h"
+
+InstallChoices& Choices() {
+    static InstallChoices choices;
+    return choices;
+}

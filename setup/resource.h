@@ -1,0 +1,79 @@
+// Resource identifiers of setup: dialog templates, controls, strings, icon and bitmap.
+#pragma once
+
+// Dialog templates.
+#define IDD_SETUP_DIALOG 102
+#define IDD_LICENCE_PAGE 131
+#define IDD_PORT_SETTINGS_PAGE 134
+#define IDD_FINISH_PAGE 135
+#define IDD_MODEL_PAGE 136
+#define IDD_EXISTING_DRIVER_PAGE 138
+#define IDD_PRINTER_NAME_PAGE 139
+#define IDD_TEST_PAGE_PAGE 140
+#define IDD_PORT_SETTINGS_DLG 142
+#define IDD_PLEASE_WAIT 154
+
+#define IDR_MAINFRAME 128
+#define IDB_SIDE_PANEL 129
+
+// Buttons every wizard page has.
+#define IDC_NEXT 1003
+#define IDC_PAGE_CANCEL 1004
+#define IDC_BACK 1032
+#define IDC_PAGE_HEADER 1031
+
+// The frame's side panel.
+#define IDC_SEPARATOR 1005
+#define IDC_WEB_LINK 1003
+#define IDC_EMAIL_LINK 1006
+#define IDC_CREDIT_LINK 1040
+#define IDC_MAKER_LABEL 1041
+#define IDC_COPYRIGHT_LABEL 1042
+
+// Licence page.
+#define IDC_LICENCE_TEXT 1001
+#define IDC_ACCEPT 1002
+#define IDC_DECLINE 1005
+#define IDC_INSTRUCTION 1033
+
+// Port settings page and dialog.
+#define IDC_COM_PORT 1007
+#define IDC_BAUD_RATE 1008
+#define IDC_DATA_BITS 1009
+#define IDC_PARITY 1010
+#define IDC_STOP_BITS 1011
+#define IDC_RESTORE_DEFAULTS 1012
+#define IDC_NO_CONFIRM 1034
+
+// Model page.
+#define IDC_MODEL_LIST 1018
+
+// Please-wait window.
+#define IDC_PLEASE_WAIT_TEXT 1036
+
+// The model catalogue's parallel lists and shared fields.
+#define IDS_MODEL_NAMES 12
+#define IDS_HARDWARE_IDS 13
+#define IDS_WIN2000_DATA_FILES 14
+#define IDS_WIN98_DATA_FILES 15
+#define IDS_MFG_NAME 16
+#define IDS_PROVIDER 17
+#define IDS_DEFAULT_DATATYPE 18
+#define IDS_WIN2000_DRIVER 19
+#define IDS_WIN2000_CONFIG 20
+#define IDS_WIN2000_HELP 21
+#define IDS_WIN2000_DEPENDENT 22
+#define IDS_WIN98_DRIVER 23
+#define IDS_WIN98_CONFIG 24
+#define IDS_WIN98_HELP 25
+#define IDS_WIN98_DEPENDENT 26
+#define IDS_SELECT_MODEL 27
+#define IDS_NT4_DRIVER 40
+#define IDS_NT4_CONFIG 41
+#define IDS_NT4_HELP 42
+#define IDS_NT4_DATA_FILES 45
+#define IDS_NT4_DEPENDENT 46
+
+// Licence page.
+#define IDS_LICENCE_FILE 49
+#define IDS_LICENCE_INSTRUCTION 50

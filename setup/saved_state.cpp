@@ -1,0 +1,69 @@
+#include "saved_state.h"
+
+#include <windows.h>
+
+#include "start_up.h"
+
+std::string SavedStateFileName(const std::string& modulePath) {
+    std::string name = FileNameOf(modulePath);
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos) name.resize(dot);
+    return name + ".INI";
+}
+
+namespace {
+
+class SavedState {
+public:
+    explicit SavedState(const std::string& file) : file_(file) {}
+
+    std::string Text(const char* key, const std::string& fallback) const {
+        std::string value(kMaxSavedChars, '\0');
+        DWORD n = GetPrivateProfileStringA(kSavedStateSection, key, fallback.c_str(),
+                                           value.data(), kMaxSavedChars, file_.c_str());
+        value.resize(n);
+        return value;
+    }
+    int Number(const char* key, int fallback) const {
+        return static_cast<int>(
+            GetPrivateProfileIntA(kSavedStateSection, key, fallback, file_.c_str()));
+    }
+    void Read(const char* key, std::string& field) const { field = Text(key, field); }
+    void Read(const char* key, bool& field) const { field = Number(key, field ? 1 : 0) != 0; }
+
+private:
+    std::string file_;
+};
+
+}  // namespace
+
+bool ReadSavedState(InstallChoices& choices, const std::string& storeFile) {
+    SavedState saved(storeFile);
+    std::string port = saved.Text("gstrPort", "");
+    std::string settings = saved.Text("gstrSettings", "");
+    int index = saved.Number("gModelIndex", 0);
+    if (index < 0 || static_cast<size_t>(index) >= choices.gModels.size()) return false;
+
+    choices.gstrPort = port;
+    choices.gstrSettings = settings;
+    choices.gModelIndex = index;
+    DriverInfo& model = *choices.gModels[static_cast<size_t>(index)];
+    choices.gpModel = &model;
+    saved.Read("DriverInfo_pName", model.pName);
+    saved.Read("DriverInfo_pszMfgName", model.pszMfgName);
+    saved.Read("DriverInfo_pszHardwareID", model.pszHardwareID);
+    saved.Read("DriverInfo_pszProvider", model.pszProvider);
+    saved.Read("DriverInfo_pDefaultDataType", model.pDefaultDataType);
+
+    PrinterSetupInfo& printer = choices.PrinterInfo;
+    saved.Read("PrinterInfo_PrinterName", printer.PrinterName);
+    saved.Read("PrinterInfo_ShareName", printer.ShareName);
+    saved.Read("PrinterInfo_PortName", printer.PortName);
+    saved.Read("PrinterInfo_DriverName", printer.DriverName);
+    saved.Read("PrinterInfo_PrintProcessor", printer.PrintProcessor);
+    saved.Read("PrinterInfo_Datatype", printer.Datatype);
+
+    saved.Read("gbDefaultPrinter", choices.gbDefaultPrinter);
+    saved.Read("gbTestPage", choices.gbTestPage);
+    return true;
+}

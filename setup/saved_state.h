@@ -1,0 +1,21 @@
+// The saved installation state, reading side: a run that resumes after a restart of Windows
+// takes the user's choices back from the program's private profile file.
+#pragma once
+
+#include <string>
+
+#include "install_choices.h"
+
+inline constexpr char kSavedStateSection[] = "SavedData";
+// A saved text longer than this is taken cut to it.
+inline constexpr unsigned kMaxSavedChars = 4096;
+
+// The store: the program's file name with its extension replaced by ".INI", without a
+// folder, so the profile functions keep it in the Windows directory.
+std::string SavedStateFileName(const std::string& modulePath);
+
+// Reads the saved values into `choices`, in the order they were written, each key defaulting
+// to the field's current value (the port page's two texts to ""). The catalogue must be
+// built. A saved model index outside the catalogue cannot name the model to install: the
+// record is then left as it was and the result is false.
+bool ReadSavedState(InstallChoices& choices, const std::string& storeFile);

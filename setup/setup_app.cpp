@@ -1,0 +1,25 @@
+#include "setup_app.h"
+
+#include <commctrl.h>
+
+#include "install_choices.h"
+#include "setup_dlg.h"
+#include "start_up.h"
+
+bool CSetupApp::PrepareControls() {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    // Kept loaded for the life of the process: the licence page's controls are of its class.
+    static HMODULE richEdit = LoadLibraryA("Msftedit.dll");
+    return richEdit != nullptr;
+}
+
+bool CSetupApp::InitInstance(const char* commandLine) {
+    PrepareControls();
+    StartInstallChoices(Choices(), commandLine, ModuleFilePath());
+    CSetupDlg wizard;
+    m_pMainWnd = &wizard;
+    wizard.DoModal();
+    m_pMainWnd = nullptr;
+    return false;
+}

@@ -1,0 +1,194 @@
+#include "setup_dlg.h"
+
+#include "hyperlink.h"
+#include "install_choices.h"
+#include "licence_page.h"
+#include "model_catalogue.h"
+#include "model_page.h"
+#include "port_settings_page.h"
+#include "product_info.h"
+#include "resource.h"
+#include "saved_state.h"
+#include "start_up.h"
+#include "tinted_label.h"
+
+namespace {
+
+// A resumed run opens on the last page.
+constexpr int kResumePageCounter = CSetupDlg::kFinishPage;
+
+}  // namespace
+
+CSetupDlg::CSetupDlg()
+    : CDialog(IDD_SETUP_DIALOG),
+      m_hIcon(LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_hSmallIcon(static_cast<HICON>(
+          LoadImageA(ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON,
+                     GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0))) {
+    m_pages[kLicencePage] = std::make_unique<CLicencePage>(*this);
+    m_pages[kPortSettingsPage] = std::make_unique<CPortSettingsPage>(*this);
+    m_pages[kModelPage] = std::make_unique<CModelPage>(*this);
+    // The existing-driver, name, test-page and finish pages come with the installation
+    // engine. Until their templates are in the resources their windows cannot be made, and
+    // the wizard goes no further than the model page.
+    m_pages[kExistingDriverPage] = std::make_unique<CWizardPage>(IDD_EXISTING_DRIVER_PAGE, *this);
+    m_pages[kPrinterNamePage] = std::make_unique<CWizardPage>(IDD_PRINTER_NAME_PAGE, *this);
+    m_pages[kTestPagePage] = std::make_unique<CWizardPage>(IDD_TEST_PAGE_PAGE, *this);
+    m_pages[kFinishPage] = std::make_unique<CWizardPage>(IDD_FINISH_PAGE, *this);
+}
+
+CSetupDlg::~CSetupDlg() {
+    // The catalogue lives as long as the wizard.
+    InstallChoices& choices = Choices();
+    choices.gpModel = nullptr;
+    choices.gModels.clear();
+    if (m_hSmallIcon) DestroyIcon(m_hSmallIcon);
+}
+
+const MessageMap* CSetupDlg::GetMessageMap() const {
+    static const MessageEntry entries[] = {
+        OnTimer<&CSetupDlg::OnResumeTimer>(kResumeTimer),
+        OnMessage<&CSetupDlg::OnClose>(WM_CLOSE),
+        OnMessage<&CSetupDlg::OnPaint>(WM_PAINT),
+        OnMessage<&CSetupDlg::OnQueryDragIcon>(WM_QUERYDRAGICON),
+    };
+    static const MessageMap map(CDialog::GetMessageMap(), entries);
+    return &map;
+}
+
+BOOL CSetupDlg::OnInitDialog() {
+    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(m_hSmallIcon ? m_hSmallIcon : m_hIcon));
+    SetUpSidePanel();
+
+    InstallChoices& choices = Choices();
+    BuildModelCatalogue(choices.gModels);
+    choices.PrinterInfo.Datatype = "RAW";
+    choices.PrinterInfo.PortName = "VESK";
+    choices.PrinterInfo.PrintProcessor = "Vesk Print Processor";
+
+    ShowNextPage();
+    if (choices.gbResume) ResumeInstallation();
+    return FALSE;  // the page shown has the focus
+}
+
+void CSetupDlg::SetUpSidePanel() {
+    // Labels before links: each hooks the frame's procedure, and the links' hook must see
+    // the labels' one to chain behind it.
+    MakeTintedLabel(m_hWnd, IDC_MAKER_LABEL, TRUE, FALSE, FALSE, RGB(0, 0, 0));
+    MakeTintedLabel(m_hWnd, IDC_COPYRIGHT_LABEL, TRUE, FALSE, FALSE, RGB(0, 0, 0));
+    MakeHyperlink(m_hWnd, IDC_WEB_LINK, kMakerWebAddress);
+    MakeHyperlink(m_hWnd, IDC_CREDIT_LINK, kBuilderWebAddress);
+    MakeHyperlink(m_hWnd, IDC_EMAIL_LINK, kMakerMailAddress);
+}
+
+void CSetupDlg::ResumeInstallation() {
+    InstallChoices& choices = Choices();
+    // A saved state that names no model of the catalogue cannot be installed without
+    // asking: the run goes on as a fresh one, from the licence page.
+    if (!ReadSavedState(choices, SavedStateFileName(ModuleFilePath()))) {
+        choices.gbResume = false;
+        return;
+    }
+    m_nPageCounter = kResumePageCounter;
+    ShowNextPage();
+    SetTimer(m_hWnd, kResumeTimer, kResumeDelayMs, nullptr);
+}
+
+void CSetupDlg::OnResumeTimer() {
+    // Stopped first: a message box of the installation must not let it start a second run.
+    KillTimer(m_hWnd, kResumeTimer);
+    RunInstallation();
+}
+
+bool CSetupDlg::SkipExistingDriverPage() const {
+    const DriverInfo* model = Choices().gpModel;
+    return model && !(m_driverInstalled && m_driverInstalled(model->pName));
+}
+
+void CSetupDlg::ShowNextPage() {
+    int index = m_nPageCounter;
+    // While the model page shows, the existing-driver page may have nothing to ask.
+    if (m_nPageCounter == kModelPage + 1 && SkipExistingDriverPage()) ++index;
+    ShowPage(index);
+}
+
+void CSetupDlg::ShowPreviousPage() {
+    int index = m_nPageCounter;
+    // While the name page shows, the existing-driver page may have nothing to ask.
+    if (m_nPageCounter == kPrinterNamePage + 1 && SkipExistingDriverPage()) --index;
+    ShowPage(index - 2);
+}
+
+bool CSetupDlg::ShowPage(int index) {
+    if (index < 0 || index >= kPageCount || !m_pages[index]) return false;
+    CWizardPage& page = *m_pages[index];
+    if (!page.GetSafeHwnd() && !page.Create(m_hWnd)) return false;
+    m_nPageCounter = index + 1;
+
+    if (m_pCurrentPage && m_pCurrentPage != &page) ShowWindow(m_pCurrentPage->GetSafeHwnd(), SW_HIDE);
+    GetWindowRect(Item(IDC_SEPARATOR), &m_rcSeparator);
+    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&m_rcSeparator), 2);
+    SetWindowPos(page.GetSafeHwnd(), nullptr, m_rcSeparator.right + kPageGap, m_rcSeparator.top,
+                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(page.GetSafeHwnd(), SW_SHOW);
+    m_pCurrentPage = &page;
+
+    // The keyboard stays with the page shown, not with the hidden one.
+    if (HWND first = GetNextDlgTabItem(page.GetSafeHwnd(), nullptr, FALSE)) SetFocus(first);
+    return true;
+}
+
+void CSetupDlg::CancelWizard() {
+    EndDialog(IDCANCEL);
+}
+
+void CSetupDlg::RunInstallation() {
+    HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    if (!m_pleaseWait.GetSafeHwnd()) m_pleaseWait.Create(m_hWnd);
+    if (HWND wait = m_pleaseWait.GetSafeHwnd()) {
+        ShowWindow(wait, SW_SHOW);
+        // The steps block this thread: the window must be drawn before they start.
+        RedrawWindow(wait, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    }
+    InstallOutcome outcome =
+        m_installationSteps ? m_installationSteps(*this) : InstallOutcome::Stopped;
+    m_pleaseWait.DestroyWindow();
+    SetCursor(previous);
+    if (outcome != InstallOutcome::Stopped) EndDialog(IDCANCEL);
+}
+
+void CSetupDlg::SetPage(int index, std::unique_ptr<CWizardPage> page) {
+    if (index < 0 || index >= kPageCount || (m_pages[index] && m_pages[index]->GetSafeHwnd()))
+        return;
+    m_pages[index] = std::move(page);
+}
+
+const CWizardPage* CSetupDlg::Page(int index) const {
+    return index >= 0 && index < kPageCount ? m_pages[index].get() : nullptr;
+}
+
+INT_PTR CSetupDlg::OnClose(WPARAM, LPARAM) {
+    EndDialog(IDCANCEL);
+    return TRUE;
+}
+
+INT_PTR CSetupDlg::OnPaint(WPARAM, LPARAM) {
+    if (!IsIconic(m_hWnd)) return FALSE;
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(m_hWnd, &ps);
+    SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &ps);
+    return TRUE;
+}
+
+INT_PTR CSetupDlg::OnQueryDragIcon(WPARAM, LPARAM) {
+    return reinterpret_cast<INT_PTR>(m_hIcon);
+}

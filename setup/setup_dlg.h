@@ -1,0 +1,88 @@
+// The wizard frame, setup's main window: a side panel with the product picture and the
+// maker's details on the left, and one wizard page at a time on the right. It owns the
+// pages, decides which page follows which, and runs the installation behind the
+// "Please wait..." window when Finish is pressed or a resumed run asks for it.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "please_wait_dlg.h"
+#include "wizard_page.h"
+
+class CSetupDlg;
+
+// How an installation run ended: stopped by a failed step (the wizard stays open on the
+// finish page), or completed or handed over to a restart of Windows (the wizard ends).
+enum class InstallOutcome { Stopped, Completed, Restarting };
+
+// The installation's steps, run by RunInstallation.
+using InstallationSteps = InstallOutcome (*)(CSetupDlg& frame);
+// Whether a printer driver of that name is installed.
+using DriverQuery = bool (*)(const std::string& driverName);
+
+class CSetupDlg : public CDialog, public WizardNavigation {
+public:
+    static constexpr int kPageCount = 7;
+    // The page index of each page, the page counter's value while the page before it shows.
+    enum PageIndex {
+        kLicencePage, kPortSettingsPage, kModelPage, kExistingDriverPage,
+        kPrinterNamePage, kTestPagePage, kFinishPage
+    };
+    static constexpr UINT kResumeTimer = 1;
+    static constexpr UINT kResumeDelayMs = 1000;
+    // A page lies this many pixels right of the side panel's separator line.
+    static constexpr int kPageGap = 3;
+
+    CSetupDlg();
+    ~CSetupDlg() override;
+
+    void ShowNextPage() override;
+    void ShowPreviousPage() override;
+    void CancelWizard() override;
+    void RunInstallation();
+
+    // Puts a page object in place of the one at `index` (before the page is first shown).
+    void SetPage(int index, std::unique_ptr<CWizardPage> page);
+    void SetInstallationSteps(InstallationSteps steps) { m_installationSteps = steps; }
+    void SetDriverQuery(DriverQuery query) { m_driverInstalled = query; }
+
+    int PageCounter() const { return m_nPageCounter; }
+    const CWizardPage* CurrentPage() const { return m_pCurrentPage; }
+    const CWizardPage* Page(int index) const;
+    HWND PleaseWaitWindow() const { return m_pleaseWait.GetSafeHwnd(); }
+
+    // Set by the installation engine when it has removed an installed printer.
+    bool bPrinterRemoved = false;
+
+protected:
+    BOOL OnInitDialog() override;
+    // Enter and Escape do not end the wizard.
+    void OnOK() override {}
+    void OnCancel() override {}
+    const MessageMap* GetMessageMap() const override;
+
+private:
+    INT_PTR OnClose(WPARAM, LPARAM);
+    INT_PTR OnPaint(WPARAM, LPARAM);
+    INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
+    void OnResumeTimer();
+    void SetUpSidePanel();
+    void ResumeInstallation();
+    // Shows the page at `index`, making its window the first time. False, with nothing
+    // changed, when there is no such page or its window cannot be made.
+    bool ShowPage(int index);
+    // True when the existing-driver page has nothing to ask: no driver of the chosen model.
+    bool SkipExistingDriverPage() const;
+
+    std::array<std::unique_ptr<CWizardPage>, kPageCount> m_pages;
+    CPleaseWaitDlg m_pleaseWait;
+    int m_nPageCounter = 0;
+    CWizardPage* m_pCurrentPage = nullptr;
+    RECT m_rcSeparator{};
+    HICON m_hIcon;
+    HICON m_hSmallIcon;
+    InstallationSteps m_installationSteps = nullptr;
+    DriverQuery m_driverInstalled = nullptr;
+};

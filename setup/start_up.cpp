@@ -1,0 +1,85 @@
+#include "start_up.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+std::string ModuleFilePath() {
+    // The path is asked for in steps of 64 characters until it no longer fills the buffer.
+    for (DWORD size = 64; size <= kMaxModulePathChars; size += 64) {
+        std::string path(size, '\0');
+        DWORD n = GetModuleFileNameA(nullptr, path.data(), size);
+        if (n == 0) return {};
+        if (n < size) {
+            path.resize(n);
+            return path;
+        }
+    }
+    return {};
+}
+
+namespace {
+
+// Index just past the last "\" of `path`, or 0 when there is none. The walk goes forward, a
+// double-byte character at a time, so a trail byte with the code of "\" is not taken for one.
+size_t FolderLength(const std::string& path) {
+    size_t end = 0;
+    for (size_t i = 0; i < path.size(); ++i) {
+        auto byte = static_cast<BYTE>(path[i]);
+        if (IsDBCSLeadByte(byte) && i + 1 < path.size())
+            ++i;
+        else if (byte == '\\')
+            end = i + 1;
+    }
+    return end;
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+    return path.substr(0, FolderLength(path));
+}
+
+std::string FileNameOf(const std::string& path) {
+    return path.substr(FolderLength(path));
+}
+
+const char* CommandLineArguments(const char* commandLine) {
+    const char* p = commandLine ? commandLine : "";
+    if (*p == '"') {
+        ++p;
+        while (*p && *p != '"') ++p;
+        if (*p == '"') ++p;
+    } else {
+        while (*p && *p != ' ' && *p != '\t') ++p;
+    }
+    while (*p == ' ' || *p == '\t') ++p;
+    return p;
+}
+
+bool IsResumeCommand(const char* arguments) {
+    return arguments && std::strcmp(arguments, kResumeArgument) == 0;
+}
+
+void RemoveRunEntry() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key, kRunValue);
+    RegCloseKey(key);
+}
+
+void StartInstallChoices(InstallChoices& choices, const char* commandLine,
+                         const std::string& modulePath) {
+    choices.gstrSetupDir = FolderOf(modulePath);
+    choices.gbResume = false;
+    if (IsResumeCommand(CommandLineArguments(commandLine))) {
+        choices.gbResume = true;
+        RemoveRunEntry();
+    }
+    choices.gpModel = nullptr;
+    choices.gbReplaceDriver = true;
+    choices.gbDefaultPrinter = true;
+    choices.gbTestPage = true;
+    choices.gbRebootNeeded = false;
+}

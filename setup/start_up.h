@@ -1,0 +1,38 @@
+// What a run of setup learns before its first window: the program's folder, whether it
+// resumes an installation interrupted by a restart of Windows, and the clearing of the
+// automatic-restart entry that brought it back.
+#pragma once
+
+#include <string>
+
+#include "install_choices.h"
+
+// The only argument setup takes: the automatic-restart entry passes it.
+inline constexpr char kResumeArgument[] = "install";
+// Registry key (HKEY_LOCAL_MACHINE) and value of the automatic-restart entry.
+inline constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr char kRunValue[] = "KVT";
+
+// Longest program path asked for; a longer answer counts as a failed query.
+inline constexpr unsigned kMaxModulePathChars = 32768;
+
+// Full path of the running program, whatever its length; "" when the query fails.
+std::string ModuleFilePath();
+// The folder part of `path`, up to and with its last "\" (double-byte characters of the
+// ANSI code page are stepped over whole); "" when the path holds no "\".
+std::string FolderOf(const std::string& path);
+// The part after the folder.
+std::string FileNameOf(const std::string& path);
+
+// The command line after the program name and the blanks that follow it.
+const char* CommandLineArguments(const char* commandLine);
+// True exactly when the arguments are "install": case, blanks and further words count.
+bool IsResumeCommand(const char* arguments);
+
+// Deletes the automatic-restart entry; failures are of no consequence to the run.
+void RemoveRunEntry();
+
+// Sets the record's start values for the command line, in the order a run sets them, and
+// deletes the automatic-restart entry of a resumed run. `modulePath` is the program's path.
+void StartInstallChoices(InstallChoices& choices, const char* commandLine,
+                         const std::string& modulePath);

@@ -1,0 +1,197 @@
+// A run resumed after a restart of Windows: the saved values back in the record, the jump to
+// the last page and the installation started once by the one-second timer. The installation's
+// steps come later; here a scripted stand-in records what the frame gives it.
+#include <gtest/gtest.h>
+
+#include "install_choices.h"
+#include "resource.h"
+#include "setup_fixture.h"
+#include "wizard_test.h"
+
+using namespace st;
+
+namespace {
+
+// What the stand-in steps saw, the first time they ran.
+struct StepsSeen {
+    int calls = 0;
+    DWORD msAfterOpen = 0;
+    bool pleaseWaitVisible = false;
+    std::string pleaseWaitCaption, pleaseWaitText;
+    bool waitCursor = false;
+    int pageCounter = 0;
+    bool finishPageShown = false;
+    InstallChoices choices;  // the scalar fields and PrinterInfo, copied
+    DriverInfo model;
+    std::string otherModelName;
+} g_seen;
+DWORD g_openedAt = 0;
+InstallOutcome g_outcome = InstallOutcome::Stopped;
+
+InstallOutcome RecordingSteps(CSetupDlg& frame) {
+    if (g_seen.calls++ == 0) {
+        g_seen.msAfterOpen = GetTickCount() - g_openedAt;
+        HWND wait = frame.PleaseWaitWindow();
+        g_seen.pleaseWaitVisible = wait && IsWindowVisible(wait);
+        g_seen.pleaseWaitCaption = Text(wait);
+        g_seen.pleaseWaitText = ItemText(wait, IDC_PLEASE_WAIT_TEXT);
+        g_seen.waitCursor = GetCursor() == LoadCursor(nullptr, IDC_WAIT);
+        g_seen.pageCounter = frame.PageCounter();
+        g_seen.finishPageShown = frame.CurrentPage() == frame.Page(CSetupDlg::kFinishPage);
+        const InstallChoices& c = Choices();
+        g_seen.choices.gstrPort = c.gstrPort;
+        g_seen.choices.gstrSettings = c.gstrSettings;
+        g_seen.choices.gModelIndex = c.gModelIndex;
+        g_seen.choices.gbDefaultPrinter = c.gbDefaultPrinter;
+        g_seen.choices.gbTestPage = c.gbTestPage;
+        g_seen.choices.gbResume = c.gbResume;
+        g_seen.choices.PrinterInfo = c.PrinterInfo;
+        if (c.gpModel) g_seen.model = *c.gpModel;
+        g_seen.otherModelName = c.gModels.empty() ? "" : c.gModels[0]->pName;
+    }
+    // A step's message box runs messages for a while; the timer must not start a second run.
+    DWORD until = GetTickCount() + 1300;
+    MSG msg;
+    while (GetTickCount() < until) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(10);
+    }
+    return g_outcome;
+}
+
+class Resume : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RemoveStore();
+        g_seen = StepsSeen{};
+        g_outcome = InstallOutcome::Stopped;
+        guard = std::make_unique<RunEntryGuard>();
+        SetRunEntry("\"C:\\medium\\setup.exe\" install");
+        FreshChoices("setup_tests.exe install");
+    }
+    void TearDown() override { RemoveStore(); }
+
+    // The frame with a stand-in finish page and the recording steps.
+    static void Prepare(CSetupDlg& frame) {
+        frame.SetPage(CSetupDlg::kFinishPage, StandInPage(frame));
+        frame.SetInstallationSteps(&RecordingSteps);
+    }
+
+    // Runs the resumed wizard until the steps have run and returned; then closes it.
+    INT_PTR RunResumed() {
+        CSetupDlg frame;
+        Prepare(frame);
+        g_openedAt = GetTickCount();
+        return RunWizard(frame, [&](HWND wizard) {
+            ASSERT_TRUE(wizard);
+            EXPECT_TRUE(WaitUntil([&] { return g_seen.calls > 0 && !frame.PleaseWaitWindow(); }, 6000));
+            Settle(wizard);
+            if (IsWindow(wizard)) PostMessageA(wizard, WM_CLOSE, 0, 0);
+        });
+    }
+    std::unique_ptr<RunEntryGuard> guard;
+};
+
+}  // namespace
+
+TEST_F(Resume, WithoutSavedStateOpensOnTheLastPageAndInstallsOnceASecondLater) {
+    EXPECT_EQ(RunEntry(), std::nullopt) << "the start removed the Run value";
+    RunResumed();
+    EXPECT_EQ(g_seen.calls, 1);
+    EXPECT_GE(g_seen.msAfterOpen, 950u);
+    EXPECT_LT(g_seen.msAfterOpen, 2500u);
+    EXPECT_TRUE(g_seen.pleaseWaitVisible);
+    EXPECT_EQ(g_seen.pleaseWaitCaption, "Please wait...");
+    EXPECT_EQ(g_seen.pleaseWaitText, "Attempting to install the printer  -  Please wait");
+    EXPECT_TRUE(g_seen.waitCursor);
+    EXPECT_EQ(g_seen.pageCounter, 7);
+    EXPECT_TRUE(g_seen.finishPageShown);
+
+    const InstallChoices& c = g_seen.choices;
+    EXPECT_TRUE(c.gbResume);
+    EXPECT_EQ(c.gstrPort, "");
+    EXPECT_EQ(c.gstrSettings, "");
+    EXPECT_EQ(c.gModelIndex, 0);
+    EXPECT_EQ(g_seen.model.pName, "Kx310") << "the first model of the catalogue";
+    EXPECT_EQ(g_seen.model.pszHardwareID, "VeskSystems_KX310");
+    EXPECT_EQ(c.PrinterInfo.PrinterName, "");
+    EXPECT_EQ(c.PrinterInfo.ShareName, "");
+    EXPECT_EQ(c.PrinterInfo.PortName, "VESK");
+    EXPECT_EQ(c.PrinterInfo.DriverName, "");
+    EXPECT_EQ(c.PrinterInfo.PrintProcessor, "Vesk Print Processor");
+    EXPECT_EQ(c.PrinterInfo.Datatype, "RAW");
+    EXPECT_TRUE(c.gbDefaultPrinter);
+    EXPECT_TRUE(c.gbTestPage);
+}
+
+TEST_F(Resume, RestoresEverySavedValueIntoTheRecordAndTheChosenModel) {
+    const std::pair<const char*, const char*> saved[] = {
+        {"gstrPort", "COM3:"},
+        {"gstrSettings", "19200,e,7,2"},
+        {"DriverInfo_pName", "Kx240-F Plus"},
+        {"DriverInfo_pszMfgName", "Vesk Systems GmbH"},
+        {"DriverInfo_pszHardwareID", "VeskSystems_KX240-FP"},
+        {"DriverInfo_pszProvider", "Vesk"},
+        {"DriverInfo_pDefaultDataType", "NT EMF 1.008"},
+        {"PrinterInfo_PrinterName", "Till 2 receipts"},
+        {"PrinterInfo_ShareName", "till2"},
+        {"PrinterInfo_PortName", "VESK2"},
+        {"PrinterInfo_DriverName", "Kx240-F Plus"},
+        {"PrinterInfo_PrintProcessor", "WinPrint"},
+        {"PrinterInfo_Datatype", "TEXT"},
+        {"gModelIndex", "1"},
+        {"gbDefaultPrinter", "0"},
+        {"gbTestPage", "0"},
+    };
+    for (auto [key, value] : saved) SaveValue(key, value);
+    RunResumed();
+    ASSERT_EQ(g_seen.calls, 1);
+    const InstallChoices& c = g_seen.choices;
+    EXPECT_EQ(c.gstrPort, "COM3:");
+    EXPECT_EQ(c.gstrSettings, "19200,e,7,2");
+    EXPECT_EQ(c.gModelIndex, 1);
+    EXPECT_EQ(g_seen.model.pName, "Kx240-F Plus");
+    EXPECT_EQ(g_seen.model.pszMfgName, "Vesk Systems GmbH");
+    EXPECT_EQ(g_seen.model.pszHardwareID, "VeskSystems_KX240-FP");
+    EXPECT_EQ(g_seen.model.pszProvider, "Vesk");
+    EXPECT_EQ(g_seen.model.pDefaultDataType, "NT EMF 1.008");
+    EXPECT_EQ(g_seen.model.Win2000Files.pDataFile, "Kx240-F.gpd") << "the file lists stay the catalogue's";
+    EXPECT_EQ(g_seen.otherModelName, "Kx310");
+    EXPECT_EQ(c.PrinterInfo.PrinterName, "Till 2 receipts");
+    EXPECT_EQ(c.PrinterInfo.ShareName, "till2");
+    EXPECT_EQ(c.PrinterInfo.PortName, "VESK2");
+    EXPECT_EQ(c.PrinterInfo.DriverName, "Kx240-F Plus");
+    EXPECT_EQ(c.PrinterInfo.PrintProcessor, "WinPrint");
+    EXPECT_EQ(c.PrinterInfo.Datatype, "TEXT");
+    EXPECT_FALSE(c.gbDefaultPrinter);
+    EXPECT_FALSE(c.gbTestPage);
+}
+
+TEST_F(Resume, AnInstallationThatEndsClosesTheWizard) {
+    g_outcome = InstallOutcome::Completed;
+    CSetupDlg frame;
+    Prepare(frame);
+    INT_PTR result = 0;
+    // Nothing closes the wizard but the installation's end.
+    Drive([&] { result = frame.DoModal(); },
+          [&] { WaitUntil([&] { return g_seen.calls > 0 && !frame.GetSafeHwnd(); }, 6000); });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(g_seen.calls, 1);
+}
+
+TEST_F(Resume, ASavedModelOutsideTheCatalogueStartsAFreshRun) {
+    SaveValue("gstrPort", "COM2:");
+    SaveValue("gModelIndex", "3");
+    CSetupDlg frame;
+    Prepare(frame);
+    RunWizard(frame, [&](HWND wizard) {
+        ASSERT_TRUE(wizard);
+        EXPECT_TRUE(WaitForPage(wizard, IDC_ACCEPT)) << "the licence page, as a fresh run";
+        Sleep(1400);
+        EXPECT_EQ(g_seen.calls, 0) << "no installation starts by itself";
+        EXPECT_EQ(frame.PageCounter(), 1);
+        EXPECT_FALSE(Choices().gbResume);
+        EXPECT_EQ(Choices().gstrPort, "");
+        PostMessageA(wizard, WM_CLOSE, 0, 0);
+    });
+}

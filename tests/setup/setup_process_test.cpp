@@ -1,0 +1,130 @@
+// setup.exe itself, started as a person or the automatic-restart entry starts it: from a
+// long folder path, with and without "install", and (in a lane with a double-byte ANSI code
+// page) from folders whose double-byte names hold trail bytes with the code of "\".
+#include <gtest/gtest.h>
+
+#include "gui_driver.h"
+#include "resource.h"
+#include "setup_fixture.h"
+#include "start_up.h"
+#include "test_env.h"
+
+using namespace st;
+
+namespace {
+
+constexpr DWORD kExitWaitMs = 10000;
+
+// A copy of the built setup.exe, named `programName`, in `folder` (wide, so any code page
+// serves), with the shipped licence beside it.
+std::wstring PlaceSetup(const std::wstring& folder, const std::wstring& programName) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"licence").c_str(), nullptr);
+    std::wstring bin = vt::BinDir();
+    std::wstring program = folder + programName;
+    EXPECT_TRUE(CopyFileW((bin + L"setup.exe").c_str(), program.c_str(), FALSE));
+    EXPECT_TRUE(CopyFileW((bin + L"licence\\KVT_Lic.txt").c_str(), (folder + L"licence\\KVT_Lic.txt").c_str(), FALSE));
+    return program;
+}
+
+struct SetupRun {
+    bool opened = false;         // the wizard showed its licence page
+    // The licence could be read: only a missing licence disables acceptance. (Its text
+    // cannot be read across processes: Wine passes no rich edit text between them.)
+    bool acceptEnabled = false;
+    bool ended = false;          // the program ended when its window was closed
+};
+
+// Starts `program` with `arguments`, looks at its licence page, runs `whileOpen`, closes it.
+SetupRun RunSetup(const std::wstring& program, const std::wstring& arguments,
+                  const std::function<void()>& whileOpen = [] {}) {
+    SetupRun run;
+    std::wstring commandLine = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &pi)) {
+        ADD_FAILURE() << "cannot start " << vt::Narrow(program) << ": " << GetLastError();
+        return run;
+    }
+    HWND wizard = WaitForDialogOf(pi.dwProcessId, "Vesk Systems Setup");
+    HWND page = wizard ? WaitForPage(wizard, IDC_ACCEPT) : nullptr;
+    if (page) {
+        run.opened = true;
+        run.acceptEnabled = ItemEnabled(page, IDC_ACCEPT);
+        whileOpen();
+    }
+    if (wizard) PostMessageW(wizard, WM_CLOSE, 0, 0);
+    run.ended = WaitForSingleObject(pi.hProcess, kExitWaitMs) == WAIT_OBJECT_0;
+    if (!run.ended) TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return run;
+}
+
+}  // namespace
+
+TEST(SetupProgram, OnlyTheExactInstallArgumentRemovesTheRunEntry) {
+    RunEntryGuard guard;
+    std::wstring program = vt::BinDir() + L"setup.exe";
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"", false}, {L"Install", false}, {L"install ", false}, {L"install now", false}, {L"install", true}};
+    for (auto [arguments, removes] : cases) {
+        SCOPED_TRACE(vt::Narrow(arguments));
+        SetRunEntry("\"C:\\medium\\setup.exe\" install");
+        SetupRun run = RunSetup(program, arguments, [&] {
+            EXPECT_EQ(RunEntry().has_value(), !removes) << "while the wizard is open";
+        });
+        EXPECT_TRUE(run.opened);
+        EXPECT_TRUE(run.ended);
+    }
+}
+
+TEST(SetupProgram, FindsItsLicenceFromAFolderPathLongerThanItsFirstBuffer) {
+    std::wstring folder = vt::RunDir() + L"a folder name long enough to pass the first buffers\\";
+    folder += L"of the program path, which grows sixty-four characters at a time\\";
+    CreateDirectoryW((vt::RunDir() + L"a folder name long enough to pass the first buffers\\").c_str(), nullptr);
+    std::wstring program = PlaceSetup(folder, L"setup.exe");
+    ASSERT_GT(program.size(), 2 * 64u);
+    SetupRun run = RunSetup(program, L"");
+    EXPECT_TRUE(run.opened);
+    EXPECT_TRUE(run.acceptEnabled);
+    EXPECT_TRUE(run.ended);
+
+    // The same program where the licence is missing shows the notice instead.
+    std::wstring bare = vt::RunDir() + L"no licence here\\";
+    std::wstring other = PlaceSetup(bare, L"setup.exe");
+    DeleteFileW((bare + L"licence\\KVT_Lic.txt").c_str());
+    SetupRun missing = RunSetup(other, L"");
+    EXPECT_TRUE(missing.opened);
+    EXPECT_FALSE(missing.acceptEnabled);
+}
+
+// 表 (0x95 0x5C) and ソ (0x83 0x5C) in code page 932: their trail byte is the code of "\".
+const wchar_t kTrailFolder[] = L"\u8868\u793a";       // 表示
+const wchar_t kTrailProgram[] = L"\u30bd\u30d5\u30c8.exe";  // ソフト.exe
+
+TEST(DoubleByte, TheFolderEndsAtTheRealLastSeparator) {
+    ASSERT_EQ(GetACP(), 932u) << "this test runs with a double-byte ANSI code page";
+    EXPECT_EQ(FolderOf("C:\\\x95\x5C\\setup.exe"), "C:\\\x95\x5C\\");
+    EXPECT_EQ(FolderOf("C:\\setup\\\x83\x5C\x83\x74\x83\x67.exe"), "C:\\setup\\");
+    EXPECT_EQ(FileNameOf("C:\\setup\\\x83\x5C\x83\x74\x83\x67.exe"), "\x83\x5C\x83\x74\x83\x67.exe");
+    EXPECT_EQ(FolderOf("\x95\x5C"), "") << "a trail byte alone is no separator";
+}
+
+TEST(DoubleByte, SetupFindsItsLicenceBehindTrailBytesThatLookLikeSeparators) {
+    ASSERT_EQ(GetACP(), 932u);
+    std::wstring folder = vt::RunDir() + kTrailFolder + L"\\";
+    std::wstring program = PlaceSetup(folder, kTrailProgram);
+    // The program's path in the ANSI code page does hold "\" codes inside its characters.
+    char ansi[MAX_PATH * 2];
+    WideCharToMultiByte(CP_ACP, 0, program.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+    EXPECT_NE(std::string(ansi).find("\x95\x5C"), std::string::npos);
+    EXPECT_NE(std::string(ansi).find("\x83\x5C"), std::string::npos);
+
+    SetupRun run = RunSetup(program, L"");
+    EXPECT_TRUE(run.opened);
+    EXPECT_TRUE(run.acceptEnabled);
+    EXPECT_TRUE(run.ended);
+}

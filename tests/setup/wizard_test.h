@@ -1,0 +1,29 @@
+// Running the wizard frame in a test: a fresh record, the frame run modally on the test's
+// thread, and a script on a helper thread that sees the frame window.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "gui_driver.h"
+#include "setup_dlg.h"
+#include "test_dialogs.h"
+
+namespace st {
+
+inline constexpr char kFrameCaption[] = "Vesk Systems Setup";
+
+// A plain page on the stand-in template, for the page indexes whose classes come later.
+inline std::unique_ptr<CWizardPage> StandInPage(CSetupDlg& frame) {
+    return std::make_unique<CWizardPage>(IDD_STAND_IN_PAGE, frame);
+}
+
+// Runs `frame` modally while `script` drives it; returns what DoModal returned. The script
+// gets the frame's window, or null when it did not appear.
+inline INT_PTR RunWizard(CSetupDlg& frame, const std::function<void(HWND frame)>& script) {
+    INT_PTR result = 0;
+    Drive([&] { result = frame.DoModal(); }, [&] { script(WaitForDialog(kFrameCaption)); });
+    return result;
+}
+
+}  // namespace st
