@@ -2,6 +2,7 @@
 //   guiclick wait CAPTION           waits for the dialog, prints its screen rectangle
 //   guiclick click CAPTION ID       clicks control ID (on the dialog or its visible page)
 //   guiclick pick CAPTION ID TEXT   clicks the entry TEXT of list or combo box ID
+//   guiclick type CAPTION ID TEXT   clicks into control ID and types TEXT key by key
 //   guiclick gone CAPTION           waits until no such dialog is shown
 // Exits 1 when a window or entry is not found within the wait.
 #include <windows.h>
@@ -173,7 +174,7 @@ bool Pick(HWND control, const char* text) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: guiclick wait|click|pick|gone CAPTION [ID [TEXT]]\n");
+        std::fprintf(stderr, "usage: guiclick wait|click|pick|type|gone CAPTION [ID [TEXT]]\n");
         return 2;
     }
     std::string command = argv[1];
@@ -211,5 +212,15 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "pick" && argc >= 5) return Pick(control, argv[4]) ? 0 : 1;
+    if (command == "type" && argc >= 5) {
+        RECT rect;
+        GetClientRect(control, &rect);
+        ClickCentre(control, rect);
+        for (const char* c = argv[4]; *c; ++c) {
+            PostMessageA(control, WM_CHAR, static_cast<unsigned char>(*c), 1);
+            Sleep(20);
+        }
+        return 0;
+    }
     return 2;
 }

@@ -133,8 +133,7 @@ int main() {
     InitializeMonitorLocks();
     WriteProfileStringW(L"Vesk Ports", nullptr, nullptr);
     WriteProfileStringW(L"Vesk Ports", L"VESK", L"COM1:,9600,N,8,1");
-    WriteProfileStringW(L"Vesk Ports", L"VESK2:", L"");
-    Say("win.ini [Vesk Ports]: VESK=COM1:,9600,N,8,1 and VESK2:=\n");
+    Say("win.ini [Vesk Ports]: VESK=COM1:,9600,N,8,1\n");
     if (!RegisterMonitor()) return 1;
     ListPorts();
     OpenLikeAJob();

@@ -1,0 +1,42 @@
+#include <cstdarg>
+
+#include "resource.h"
+#include "ui_state.h"
+
+HINSTANCE g_uiInstance = nullptr;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_uiInstance = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+int UiMessage(HWND owner, UINT icon, UINT textId, ...) {
+    WCHAR text[257], caption[41];
+    if (LoadStringW(g_uiInstance, textId, text, 257) <= 0 ||
+        LoadStringW(g_uiInstance, IDS_CAPTION, caption, 41) <= 0)
+        return 0;
+    // wvsprintfW writes at most 1024 characters; the message keeps 519 of them.
+    WCHAR formatted[1025];
+    va_list args;
+    va_start(args, textId);
+    wvsprintfW(formatted, text, args);
+    va_end(args);
+    formatted[519] = 0;
+    return MessageBoxW(owner, formatted, caption, icon | MB_OK);
+}
+
+int UiSystemError(HWND owner, DWORD code) {
+    LPWSTR text = nullptr;
+    if (!FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                        nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr))
+        return 0;
+    WCHAR caption[261];
+    if (LoadStringW(g_uiInstance, IDS_CAPTION, caption, 261) <= 0) caption[0] = 0;
+    int result = MessageBoxW(owner, text, caption, MB_ICONHAND | MB_OK);
+    LocalFree(text);
+    return result;
+}

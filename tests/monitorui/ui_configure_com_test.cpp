@@ -1,0 +1,98 @@
+// "&Configure COM" in the Configure VESK Port dialog, with the printer simulator on COM1:
+// the user's choice reaches the printer and the stored settings, or, when the printer
+// answers at other settings and the user declines, nothing changes.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "dialog_driver.h"
+#include "profile.h"
+#include "simulator.h"
+#include "ui_library.h"
+
+namespace {
+
+class ConfigureCom : public ::testing::Test {
+protected:
+    ConfigureCom()
+        : section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}}),
+          ports(L"ports", {{L"COM1:", L""}}) {}
+    void SetUp() override {
+        ASSERT_TRUE(ui.registered);
+        ASSERT_NE(ui.table, nullptr);
+        sim.Control("settings 9600,n,8,1");
+        sim.Control("reply-query off");
+        sim.Control("power-cycle off");
+        sim.Control("sleep");
+        sim.Reset();
+    }
+    vt::ScopedSection section, ports;
+    vt::UiLibrary ui;
+    vt::Simulator sim;
+};
+
+}  // namespace
+
+TEST_F(ConfigureCom, NewBaudRateReachesThePrinterAndTheStoredSettings) {
+    sim.Control("power-cycle on");
+    sim.Sync();
+    std::wstring powerQuestion;
+    bool chose = false;
+    vt::DialogScript person([&] {
+        HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
+        if (!configure) return;
+        vt::ClickButton(configure, IDOK);  // &Configure COM
+        HWND settings = vt::WaitForDialog(L"COM1", 20000);
+        if (!settings) return;
+        chose = vt::SelectByLabel(settings, L"Baud Rate", L"19200");
+        vt::ClickButton(settings, IDOK);
+        // The monitor asks for the power cycle, owned by the dialog.
+        HWND box = vt::WaitForDialog(L"Veks Port Monitor", 30000);
+        if (box) {
+            powerQuestion = vt::DialogTexts(box);
+            vt::ClickButton(box, IDOK);
+        }
+        vt::ClickButton(configure, IDCANCEL);  // &Close, handled once the change is done
+    });
+    EXPECT_FALSE(ui.table->pfnConfigurePortUI(nullptr, nullptr, L"VESK"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANCELLED));
+    ASSERT_TRUE(person.Join(10000));
+    EXPECT_TRUE(chose);
+    EXPECT_NE(powerQuestion.find(L"Please remove power or charger from the printer"), std::wstring::npos);
+    EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L"COM1:,19200,n,8,1"));
+    auto state = sim.Sync();
+    EXPECT_EQ(state["settings"], "19200,n,8,1");
+    EXPECT_EQ(state["switches"], "1");
+}
+
+TEST_F(ConfigureCom, DecliningTheMismatchQuestionSendsNothingMore) {
+    sim.Control("reply-query 34 38 30 30 2C 4E 2C 38 2C 31 0D");
+    sim.Sync();
+    std::wstring question;
+    vt::DialogScript person([&] {
+        HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
+        if (!configure) return;
+        vt::ClickButton(configure, IDOK);
+        HWND settings = vt::WaitForDialog(L"COM1", 20000);
+        if (!settings) return;
+        vt::SelectByLabel(settings, L"Baud Rate", L"19200");
+        vt::ClickButton(settings, IDOK);
+        HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 30000);
+        if (box) {
+            question = vt::DialogTexts(box);
+            vt::ClickButton(box, IDNO);
+        }
+        vt::ClickButton(configure, IDCANCEL);
+    });
+    EXPECT_FALSE(ui.table->pfnConfigurePortUI(nullptr, nullptr, L"VESK"));
+    ASSERT_TRUE(person.Join(10000));
+    EXPECT_NE(question.find(L"The printer settings are not the same with the PC serial port settings."),
+              std::wstring::npos);
+    auto state = sim.Sync();
+    EXPECT_EQ(state["settings_changes"], "0");
+    EXPECT_EQ(state["switches"], "0");
+    EXPECT_EQ(state["queries"], "1") << "one try, then nothing";
+    EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L"COM1:,9600,N,8,1"));
+}
