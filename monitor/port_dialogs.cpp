@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 
+#include "../common/resource_text.h"
 #include "../common/text.h"
 #include "../serial/settings.h"
 #include "monitor_state.h"
@@ -116,17 +117,14 @@ INT_PTR CALLBACK ConfigureProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
 }  // namespace
 
 int VeskMessage(HWND owner, UINT type, UINT captionId, UINT textId, ...) {
-    WCHAR text[257], caption[41];
-    if (LoadStringW(g_hInstance, textId, text, 257) <= 0 ||
-        LoadStringW(g_hInstance, captionId, caption, 41) <= 0)
-        return 0;
-    // wvsprintfW writes at most 1024 characters; the message keeps 256 of them.
-    WCHAR formatted[1025];
+    WCHAR caption[41], formatted[vesk::kFormattedChars];
+    if (LoadStringW(g_hInstance, captionId, caption, 41) <= 0) return 0;
     va_list args;
     va_start(args, textId);
-    wvsprintfW(formatted, text, args);
+    // The message keeps 256 characters of what the format makes.
+    bool loaded = vesk::FormatResourceText(g_hInstance, textId, args, 256, formatted);
     va_end(args);
-    formatted[256] = 0;
+    if (!loaded) return 0;
     return AskUser(Owner(owner), formatted, caption, type);
 }
 

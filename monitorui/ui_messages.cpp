@@ -1,5 +1,6 @@
 #include <cstdarg>
 
+#include "../common/resource_text.h"
 #include "resource.h"
 #include "ui_state.h"
 
@@ -14,17 +15,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 int UiMessage(HWND owner, UINT icon, UINT textId, ...) {
-    WCHAR text[257], caption[41];
-    if (LoadStringW(g_uiInstance, textId, text, 257) <= 0 ||
-        LoadStringW(g_uiInstance, IDS_CAPTION, caption, 41) <= 0)
-        return 0;
-    // wvsprintfW writes at most 1024 characters; the message keeps 519 of them.
-    WCHAR formatted[1025];
+    WCHAR caption[41], formatted[vesk::kFormattedChars];
+    if (LoadStringW(g_uiInstance, IDS_CAPTION, caption, 41) <= 0) return 0;
     va_list args;
     va_start(args, textId);
-    wvsprintfW(formatted, text, args);
+    // The message keeps 519 characters of what the format makes.
+    bool loaded = vesk::FormatResourceText(g_uiInstance, textId, args, 519, formatted);
     va_end(args);
-    formatted[519] = 0;
+    if (!loaded) return 0;
     return MessageBoxW(owner, formatted, caption, icon | MB_OK);
 }
 

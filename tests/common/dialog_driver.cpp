@@ -88,6 +88,27 @@ bool SelectByLabel(HWND dialog, const std::wstring& label, const std::wstring& i
     return false;
 }
 
+void TypeKeys(HWND dialog, int id, const std::wstring& text) {
+    HWND edit = GetDlgItem(dialog, id);
+    for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
+}
+
+std::vector<std::wstring> ComboItems(HWND dialog, int id, int* selected) {
+    HWND combo = GetDlgItem(dialog, id);
+    std::vector<std::wstring> items;
+    int n = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+        if (length < 0) continue;
+        std::wstring item(static_cast<size_t>(length) + 1, L'\0');
+        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&item[0]));
+        item.resize(static_cast<size_t>(length));
+        items.push_back(item);
+    }
+    if (selected) *selected = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+    return items;
+}
+
 DialogScript::DialogScript(std::function<void()> script) : script_(std::move(script)) {
     thread_ = CreateThread(nullptr, 0, [](void* p) -> DWORD {
         static_cast<DialogScript*>(p)->script_();

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vt {
 
@@ -18,6 +19,10 @@ std::wstring DialogTexts(HWND dialog);
 bool ClickButton(HWND dialog, int id);
 // Selects `item` in the combo box that follows the static text `label`.
 bool SelectByLabel(HWND dialog, const std::wstring& label, const std::wstring& item);
+// Types `text` into control `id` key by key, as a person does (the field's limit applies).
+void TypeKeys(HWND dialog, int id, const std::wstring& text);
+// The items of combo box `id`; `selected` (when given) receives the selected index.
+std::vector<std::wstring> ComboItems(HWND dialog, int id, int* selected = nullptr);
 
 // Runs `script` on a thread of its own; Join waits for it and tells whether it finished.
 class DialogScript {

@@ -16,11 +16,6 @@
 
 namespace {
 
-void Type(HWND dlg, const std::wstring& text) {
-    HWND edit = GetDlgItem(dlg, 202);
-    for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
-}
-
 class PortDialogs : public ::testing::Test {
 protected:
     PortDialogs()
@@ -45,7 +40,7 @@ TEST_F(PortDialogs, AddingAPortAsksItsNameAndShowsItsConfiguration) {
     vt::DialogScript person([&] {
         HWND name = vt::WaitForDialog(L"Port Name", 20000);
         if (!name) return;
-        Type(name, L"VESK2:");
+        vt::TypeKeys(name, 202, L"VESK2:");
         vt::ClickButton(name, IDOK);
         HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
         if (!configure) return;
@@ -63,7 +58,7 @@ TEST_F(PortDialogs, NamesThatAreNoVeskPortAreRefusedAfterTheTest) {
     vt::DialogScript person([&] {
         HWND name = vt::WaitForDialog(L"Port Name", 20000);
         if (!name) return;
-        Type(name, L"NUL");
+        vt::TypeKeys(name, 202, L"NUL");
         vt::ClickButton(name, IDOK);
     });
     SetLastError(0);
@@ -79,7 +74,7 @@ TEST_F(PortDialogs, ExistingNameIsReportedAndTheCallSucceeds) {
     vt::DialogScript person([&] {
         HWND name = vt::WaitForDialog(L"Port Name", 20000);
         if (!name) return;
-        Type(name, L"VESK" + std::wstring(300, L'z'));
+        vt::TypeKeys(name, 202, L"VESK" + std::wstring(300, L'z'));
         length = GetWindowTextLengthW(GetDlgItem(name, 202));
         SendDlgItemMessageW(name, 202, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"vesk"));
         vt::ClickButton(name, IDOK);

@@ -16,27 +16,8 @@ namespace {
 
 const DWORD kCancelled = ERROR_CANCELLED;
 
-std::vector<std::wstring> ComboItems(HWND dlg, int id, int* selected) {
-    HWND combo = GetDlgItem(dlg, id);
-    std::vector<std::wstring> items;
-    int n = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-        wchar_t b[64] = {};
-        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(b));
-        items.push_back(b);
-    }
-    if (selected) *selected = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
-    return items;
-}
-
 void TypeName(HWND dlg, const std::wstring& name) {
     SendMessageW(GetDlgItem(dlg, 202), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
-}
-
-// Key by key, as a person types (the field's limit applies to typing).
-void TypeKeys(HWND dlg, const std::wstring& text) {
-    HWND edit = GetDlgItem(dlg, 202);
-    for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
 }
 
 class UiFlows : public ::testing::Test {
@@ -79,7 +60,7 @@ TEST_F(UiFlows, AddingAVeskPortAsksItsNameAndOpensItsConfiguration) {
         wchar_t text[64];
         GetWindowTextW(configure, text, 64);
         caption = text;
-        items = ComboItems(configure, 1000, &selected);
+        items = vt::ComboItems(configure, 1000, &selected);
         vt::ClickButton(configure, IDCANCEL);
     });
     PWSTR added = nullptr;
@@ -163,7 +144,7 @@ TEST_F(UiFlows, NameFieldTakesAtMost258CharactersAndTheMonitorJudgesThem) {
     vt::DialogScript person([&] {
         HWND name = vt::WaitForDialog(L"Port Name", 20000);
         if (!name) return;
-        TypeKeys(name, typed);
+        vt::TypeKeys(name, 202, typed);
         length = GetWindowTextLengthW(GetDlgItem(name, 202));
         vt::ClickButton(name, IDOK);
     });
