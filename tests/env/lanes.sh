@@ -26,6 +26,9 @@ if [ -x /usr/lib/wine/wine64 ]; then VESK_WINE=/usr/lib/wine/wine64; else VESK_W
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
+# The recipe of the template prefix: a template or lane made by another recipe is made again.
+VESK_PREFIX_RECIPE=2
+
 lane_dir() { echo "$VESK_WINE_ROOT/lane$1"; }
 
 # Takes a free lane: sets LANE and LANE_DIR and exports WINEPREFIX; the lock is held on fd 9
@@ -59,7 +62,7 @@ template_ensure() {
     local t="$VESK_WINE_ROOT/template"
     exec 8>"$VESK_WINE_ROOT/template.lock"
     flock 8
-    if [ ! -f "$t/ready" ]; then
+    if [ "$(cat "$t/ready" 2>/dev/null)" != "$VESK_PREFIX_RECIPE" ]; then
         rm -rf "$t"
         mkdir -p "$t"
         (
@@ -85,6 +88,14 @@ template_ensure() {
                 echo
                 echo "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]"
                 echo "\"Default\"=\"1024x768\""
+                echo
+                # The monitor is known to the spooler from the start, as on a machine where
+                # setup has run. A process whose AddMonitorW adds it anew keeps it loaded until
+                # the process ends, and tests that expect each load to read the profile afresh
+                # would then share one port list; tests that want the first registration
+                # delete the monitor themselves.
+                echo "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\Monitors\\Vesk Port Monitor]"
+                echo "\"Driver\"=\"veskmon.dll\""
             } >"$reg"
             "$VESK_WINE" regedit /S "$(winepath_of "$reg")" </dev/null >/dev/null 2>&1 8>&- 9>&-
             wineserver -k >/dev/null 2>&1
@@ -96,7 +107,7 @@ template_ensure() {
             done
             [ -L "$WINEPREFIX/dosdevices/com1" ] || exit 1
         ) || { exec 8>&-; echo "winetest: the template prefix could not be made" >&2; return 1; }
-        touch "$t/ready"
+        echo "$VESK_PREFIX_RECIPE" >"$t/ready"
     fi
     exec 8>&-
 }
@@ -104,15 +115,18 @@ template_ensure() {
 # Makes the lane's prefix, a copy of the template, if it is not there yet (the caller holds
 # the lane).
 lane_ensure_prefix() {
-    [ -f "$LANE_DIR/ready" ] && return 0
+    [ "$(cat "$LANE_DIR/ready" 2>/dev/null)" = "$VESK_PREFIX_RECIPE" ] && return 0
     template_ensure || return 1
+    # A lane of an older recipe may still have its server running on the old prefix.
+    [ -d "$WINEPREFIX" ] && wineserver -k </dev/null >/dev/null 2>&1 9>&-
+    [ -f "$LANE_DIR/xvfb.pid" ] && kill "$(cat "$LANE_DIR/xvfb.pid")" 2>/dev/null
     rm -rf "$LANE_DIR"
     mkdir -p "$LANE_DIR/ports"
     local m
     for ((m = 1; m <= VESK_LINKED_PORTS; m++)); do ln -sfn /dev/null "$LANE_DIR/ports/com$m"; done
     cp -a "$VESK_WINE_ROOT/template/prefix" "$WINEPREFIX"
     cp "$WINEPREFIX/drive_c/windows/win.ini" "$LANE_DIR/win.ini.pristine"
-    touch "$LANE_DIR/ready"
+    echo "$VESK_PREFIX_RECIPE" >"$LANE_DIR/ready"
 }
 
 # Starts the lane's persistent wineserver (it ends by itself 60 s after its last client).

@@ -23,15 +23,16 @@ protected:
         MONITOR_INFO_2W info{};
         info.pName = const_cast<LPWSTR>(kMonitor);
         info.pDLLName = const_cast<LPWSTR>(L"veskmon.dll");
-        SetLastError(0);
-        BOOL added = AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
-        ASSERT_TRUE(added || GetLastError() == ERROR_PRINT_MONITOR_ALREADY_INSTALLED)
-            << GetLastError();
-    }
-    void TearDown() override {
+        // Each case registers the monitor anew; the lane keeps it registered afterwards,
+        // as the other tests expect to find it.
         DeleteMonitorW(nullptr, nullptr, const_cast<LPWSTR>(kMonitor));
-        vt::DeleteSection(L"Vesk Ports");
+        SetLastError(0);
+        ASSERT_TRUE(AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info))) << GetLastError();
+        SetLastError(0);
+        EXPECT_FALSE(AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info)));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PRINT_MONITOR_ALREADY_INSTALLED));
     }
+    void TearDown() override { vt::DeleteSection(L"Vesk Ports"); }
 };
 
 std::vector<BYTE> EnumPorts2(DWORD& count) {

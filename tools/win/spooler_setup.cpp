@@ -16,11 +16,17 @@ bool RegisterMonitor(const std::wstring& binDir, DWORD& error) {
     MONITOR_INFO_2W info{};
     info.pName = const_cast<LPWSTR>(kMonitorName);
     info.pDLLName = const_cast<LPWSTR>(L"veskmon.dll");
-    if (AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info)) ||
-        GetLastError() == ERROR_PRINT_MONITOR_ALREADY_INSTALLED)
-        return true;
-    error = GetLastError();
-    return false;
+    if (!AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info)) &&
+        GetLastError() != ERROR_PRINT_MONITOR_ALREADY_INSTALLED) {
+        error = GetLastError();
+        return false;
+    }
+    // Wine finds a port's monitor only through the port keys the monitor writes when it is
+    // loaded; listing the ports loads it, so that its ports of the profile as it is now can be
+    // opened by name (a monitor that was registered before loads only when asked).
+    DWORD needed = 0, count = 0;
+    EnumPortsW(nullptr, 1, nullptr, 0, &needed, &count);
+    return true;
 }
 
 bool EnsurePrinter(const wchar_t* name, const wchar_t* port, DWORD& error) {
