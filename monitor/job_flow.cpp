@@ -44,9 +44,11 @@ JobFlow* StartJobFlow(HANDLE device, DWORD xoffLimitMs) {
     f->xoffLimitMs = xoffLimitMs;
     f->XoffSection = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     f->hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!f->XoffSection || !f->hStop) {
+    f->hWriteDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!f->XoffSection || !f->hStop || !f->hWriteDone) {
         if (f->XoffSection) CloseHandle(f->XoffSection);
         if (f->hStop) CloseHandle(f->hStop);
+        if (f->hWriteDone) CloseHandle(f->hWriteDone);
         GlobalFree(f);
         return nullptr;
     }
@@ -71,7 +73,12 @@ void StopJobFlow(JobFlow* f) {
     }
     CloseHandle(f->XoffSection);
     CloseHandle(f->hStop);
+    CloseHandle(f->hWriteDone);
     GlobalFree(f);
+}
+
+HANDLE JobWriteEvent(JobFlow* f) {
+    return f ? f->hWriteDone : nullptr;
 }
 
 BOOL PassXoffSection(JobFlow* f) {

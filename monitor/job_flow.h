@@ -17,6 +17,7 @@ struct JobFlow {
     volatile LONG BusyThreadRun;
     HANDLE hBusyThread;         // null when the thread could not be started
     DWORD xoffLimitMs;          // how long a write waits for XON before it fails
+    HANDLE hWriteDone;          // manual-reset event on which the job's chunks complete
 };
 
 // Starts the busy thread on `device`. Null when the flow's events cannot be made; a thread
@@ -27,5 +28,8 @@ JobFlow* StartJobFlow(HANDLE device, DWORD xoffLimitMs);
 void StopJobFlow(JobFlow* flow);
 // Waits until the printer may receive. FALSE when XOFF lasted longer than the flow's limit.
 BOOL PassXoffSection(JobFlow* flow);
+// The completion event for the job's writes, so that a chunk needs no event of its own;
+// null (one is made per write) without a flow.
+HANDLE JobWriteEvent(JobFlow* flow);
 
 DWORD WINAPI BussyThread(LPVOID flow);

@@ -176,7 +176,7 @@ BOOL WINAPI VeskWritePort(HANDLE port, LPBYTE data, DWORD count, LPDWORD written
         }
         DWORD chunk = count - done < kWriteChunkBytes ? count - done : kWriteChunkBytes;
         DWORD n = 0;
-        result = Line().write(e->hFile, data + done, chunk, &n);
+        result = Line().write(e->hFile, data + done, chunk, &n, JobWriteEvent(e->pFlow));
         if (n > chunk) n = chunk;
         done += n;
         *written += n;

@@ -9,7 +9,8 @@
 #include "port_list.h"
 
 struct LineOperations {
-    BOOL (*write)(HANDLE h, const void* data, DWORD count, DWORD* written);
+    // `event`: the caller's completion event for the write, or null (see WriteBuffer).
+    BOOL (*write)(HANDLE h, const void* data, DWORD count, DWORD* written, HANDLE event);
     BOOL (*read)(HANDLE h, void* buffer, DWORD count, DWORD* read);
     BOOL (*readOrStop)(HANDLE h, void* buffer, DWORD count, DWORD* read, HANDLE stop);
     BOOL (*modemStatus)(HANDLE h, DWORD* status);

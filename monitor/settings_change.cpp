@@ -68,9 +68,9 @@ DWORD SetVeskPortSettings(PBYTE settings, DWORD inSize, PBYTE, DWORD, PDWORD) {
     bool matched = false;
     for (int attempt = 0; !matched; ++attempt) {
         DWORD written = 0;
-        Line().write(hComm, command, commandBytes, &written);
+        Line().write(hComm, command, commandBytes, &written, nullptr);
         written = 0;
-        Line().write(hComm, kStatusCommand, sizeof kStatusCommand, &written);
+        Line().write(hComm, kStatusCommand, sizeof kStatusCommand, &written, nullptr);
         if (written == sizeof kStatusCommand) {
             BYTE reply[kStatusReplyBytes];
             DWORD got = 0;
@@ -84,7 +84,7 @@ DWORD SetVeskPortSettings(PBYTE settings, DWORD inSize, PBYTE, DWORD, PDWORD) {
                             L"Veks Port Monitor", MB_OKCANCEL) != IDOK)
                     break;
                 written = 0;
-                Line().write(hComm, kSwitchCommand, sizeof kSwitchCommand, &written);
+                Line().write(hComm, kSwitchCommand, sizeof kSwitchCommand, &written, nullptr);
                 if (written < sizeof kSwitchCommand) break;
                 Sleep(kSwitchSettleMs);
                 CloseIfOpen(hComm);

@@ -21,7 +21,7 @@ DWORD QuerySettingsReply(HANDLE handle, BYTE (&reply)[kSettingsReplyBytes]) {
     Line().purge(handle, PURGE_RXCLEAR);
     static const BYTE kQuery[] = {kCan, 0x1D, 0x49, 0x04};
     DWORD written = 0;
-    Line().write(handle, kQuery, sizeof kQuery, &written);
+    Line().write(handle, kQuery, sizeof kQuery, &written, nullptr);
     if (written != sizeof kQuery) return 0;
     DWORD got = 0;
     Line().read(handle, reply, kSettingsReplyBytes, &got);

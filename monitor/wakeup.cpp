@@ -47,7 +47,7 @@ BOOL Wakeup(HANDLE handle, DWORD blockSize) {
 
         for (;;) {
             DWORD written = 0;
-            BOOL ok = Line().write(handle, zeros.get(), blockSize, &written);
+            BOOL ok = Line().write(handle, zeros.get(), blockSize, &written, nullptr);
             if (written == 0) {
                 DWORD err = ok ? ERROR_WRITE_FAULT : GetLastError();
                 OutputDebugStringW(L"Error WriteToFile");
@@ -68,6 +68,6 @@ BOOL Wakeup(HANDLE handle, DWORD blockSize) {
     }
     DWORD written = 0;
     BYTE can = kCan;
-    Line().write(handle, &can, 1, &written);
+    Line().write(handle, &can, 1, &written, nullptr);
     return TRUE;
 }

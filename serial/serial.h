@@ -20,7 +20,10 @@ inline constexpr DWORD kDosNameChars = 260;
 // One overlapped write (or read) that waits for completion. `*done` receives the bytes
 // moved. A read ended by the line's time-outs is a short read, not a failure, also when the
 // platform reports the expiry as ERROR_TIMEOUT.
-BOOL WriteBuffer(HANDLE handle, const void* data, DWORD count, DWORD* written);
+// `event` (a manual-reset event of the caller's, or null) signals the completion; a caller
+// that writes often passes its own rather than have one made for every call.
+BOOL WriteBuffer(HANDLE handle, const void* data, DWORD count, DWORD* written,
+                 HANDLE event = nullptr);
 BOOL ReadBuffer(HANDLE handle, void* buffer, DWORD count, DWORD* read);
 // ReadBuffer that also ends when `stop` (an event) is set: then the read is cancelled and
 // the result is FALSE with ERROR_OPERATION_ABORTED (bytes read so far are still counted).

@@ -1,4 +1,5 @@
-// Overlapped reads and writes that wait for their completion, one event per call.
+// Overlapped reads and writes that wait for their completion, on an event of the caller's or
+// on one made for the call.
 #include "serial.h"
 
 #include "../common/win_raii.h"
@@ -8,19 +9,24 @@ namespace {
 enum class Direction { Read, Write };
 
 BOOL Transfer(Direction dir, HANDLE handle, void* data, DWORD count, DWORD* done,
-              HANDLE stop = nullptr) {
+              HANDLE stop = nullptr, HANDLE callerEvent = nullptr) {
     DWORD moved = 0;
     if (done) *done = 0;
-    vesk::UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!event) return FALSE;
+    vesk::UniqueHandle own;
+    if (!callerEvent) {
+        own.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!own) return FALSE;
+    }
+    HANDLE event = callerEvent ? callerEvent : own.get();
 
     OVERLAPPED ov{};
-    ov.hEvent = event.get();
+    // ReadFile and WriteFile reset the event when they start, so a reused one is never stale.
+    ov.hEvent = event;
     BOOL ok = dir == Direction::Write ? WriteFile(handle, data, count, nullptr, &ov)
                                       : ReadFile(handle, data, count, nullptr, &ov);
     bool stopped = false;
     if (!ok && GetLastError() == ERROR_IO_PENDING && stop) {
-        HANDLE waits[2] = {event.get(), stop};
+        HANDLE waits[2] = {event, stop};
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
             // Asked to stop: cancel this thread's request and let it complete, so the
             // OVERLAPPED and the buffer are no longer in use when we return.
@@ -46,7 +52,7 @@ BOOL Transfer(Direction dir, HANDLE handle, void* data, DWORD count, DWORD* done
     }
     if (!ok) {
         DWORD err = GetLastError();
-        event.reset();
+        own.reset();
         SetLastError(err);
     }
     return ok;
@@ -54,8 +60,9 @@ BOOL Transfer(Direction dir, HANDLE handle, void* data, DWORD count, DWORD* done
 
 }  // namespace
 
-BOOL WriteBuffer(HANDLE handle, const void* data, DWORD count, DWORD* written) {
-    return Transfer(Direction::Write, handle, const_cast<void*>(data), count, written);
+BOOL WriteBuffer(HANDLE handle, const void* data, DWORD count, DWORD* written, HANDLE event) {
+    return Transfer(Direction::Write, handle, const_cast<void*>(data), count, written, nullptr,
+                    event);
 }
 
 BOOL ReadBuffer(HANDLE handle, void* buffer, DWORD count, DWORD* read) {

@@ -142,9 +142,9 @@ BOOL FakeLine::DoWaitForDsr(DWORD timeoutMs) {
 }
 
 const LineOperations FakeLine::kOperations = {
-    [](HANDLE h, const void* d, DWORD n, DWORD* w) -> BOOL {
+    [](HANDLE h, const void* d, DWORD n, DWORD* w, HANDLE event) -> BOOL {
         FakeLine* l = From(h);
-        return l ? l->DoWrite(d, n, w) : WriteBuffer(h, d, n, w);
+        return l ? l->DoWrite(d, n, w) : WriteBuffer(h, d, n, w, event);
     },
     [](HANDLE h, void* b, DWORD n, DWORD* r) -> BOOL {
         FakeLine* l = From(h);
