@@ -128,20 +128,24 @@ BOOL ConfigureComPort(HWND owner, HANDLE xcv, LPCWSTR portName) {
 
     BOOL result = FALSE;
     DWORD status = 0, needed = 0;
-    auto* config = static_cast<LPCOMMCONFIG>(GlobalAlloc(GPTR, sizeof(COMMCONFIG)));
+    DWORD configBytes = sizeof(COMMCONFIG);
+    auto* config = static_cast<LPCOMMCONFIG>(GlobalAlloc(GPTR, configBytes));
     bool ok = config && XcvData(xcv, XCV_GET_DEFAULT_COMM_CONFIG, name, nameBytes, config,
-                                sizeof(COMMCONFIG), &status, &needed);
-    if (ok && status == ERROR_INSUFFICIENT_BUFFER && needed > sizeof(COMMCONFIG)) {
+                                configBytes, &status, &needed);
+    if (ok && status == ERROR_INSUFFICIENT_BUFFER && needed > configBytes) {
         GlobalFree(config);
-        config = static_cast<LPCOMMCONFIG>(GlobalAlloc(GPTR, needed));
-        ok = config && XcvData(xcv, XCV_GET_DEFAULT_COMM_CONFIG, name, nameBytes, config, needed, &status);
+        configBytes = needed;
+        config = static_cast<LPCOMMCONFIG>(GlobalAlloc(GPTR, configBytes));
+        ok = config && XcvData(xcv, XCV_GET_DEFAULT_COMM_CONFIG, name, nameBytes, config, configBytes, &status);
     }
     if (ok && status != 0) {
         SetLastError(status);
         ok = false;
     }
     if (ok && CommConfigDialogW(name, owner, config)) {
-        if (XcvData(xcv, XCV_SET_DEFAULT_COMM_CONFIG, config, config->dwSize, nullptr, 0, &status)) {
+        // The size the configuration says it has, but never past the buffer it is in.
+        DWORD sent = config->dwSize < configBytes ? config->dwSize : configBytes;
+        if (XcvData(xcv, XCV_SET_DEFAULT_COMM_CONFIG, config, sent, nullptr, 0, &status)) {
             if (status == 0) result = TRUE;
             else SetLastError(status);
         }
