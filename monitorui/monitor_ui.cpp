@@ -24,13 +24,6 @@ bool IsVeskName(LPCWSTR name) {
     return name && vesk::EqualPrefixNoCase(name, L"VESK", 4);
 }
 
-LPWSTR Copy(LPCWSTR text) {
-    DWORD bytes = (vesk::Length(text) + 1) * sizeof(WCHAR);
-    auto* copy = static_cast<LPWSTR>(GlobalAlloc(GPTR, bytes));
-    if (copy) CopyMemory(copy, text, bytes);
-    return copy;
-}
-
 BOOL WINAPI AddPortUI(PCWSTR server, HWND owner, PCWSTR, PWSTR* portNameOut) {
     XcvClient xcv;
     if (!xcv.Open(server, L"XcvMonitor", kMonitorName)) return FALSE;
@@ -44,7 +37,7 @@ BOOL WINAPI AddPortUI(PCWSTR server, HWND owner, PCWSTR, PWSTR* portNameOut) {
         SetLastError(ERROR_NOT_SUPPORTED);
     } else if (xcv.Text(XCV_ADD_PORT, name, &status)) {
         if (status == 0) {
-            if (portNameOut) *portNameOut = Copy(name);
+            if (portNameOut) *portNameOut = CopyText(name);
             result = IsVeskName(name) ? RunConfigureDialog(owner, xcv.handle()) : TRUE;
         } else if (status == ERROR_ALREADY_EXISTS) {
             UiMessage(owner, MB_ICONHAND, IDS_PORT_EXISTS, name);

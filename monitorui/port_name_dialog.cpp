@@ -11,13 +11,6 @@ namespace {
 constexpr DWORD kNameLimit = 258;
 constexpr DWORD kNameBuffer = 260;
 
-LPWSTR CopyName(LPCWSTR name) {
-    DWORD bytes = (vesk::Length(name) + 1) * sizeof(WCHAR);
-    auto* copy = static_cast<LPWSTR>(GlobalAlloc(GPTR, bytes));
-    if (copy) CopyMemory(copy, name, bytes);
-    return copy;
-}
-
 INT_PTR CALLBACK PortNameProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
     auto* context = reinterpret_cast<DialogContext*>(GetWindowLongPtrW(dlg, GWLP_USERDATA));
     switch (msg) {
@@ -35,7 +28,7 @@ INT_PTR CALLBACK PortNameProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
                          nullptr, 0, &status))
                 return TRUE;  // the spooler could not be asked; the user may try again
             if (status == 0) {
-                context->result = CopyName(name);
+                context->result = CopyText(name);
                 EndDialog(dlg, 1);
                 return TRUE;
             }

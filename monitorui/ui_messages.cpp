@@ -1,6 +1,7 @@
 #include <cstdarg>
 
 #include "../common/resource_text.h"
+#include "../common/text.h"
 #include "resource.h"
 #include "ui_state.h"
 
@@ -37,4 +38,11 @@ int UiSystemError(HWND owner, DWORD code) {
     int result = MessageBoxW(owner, text, caption, MB_ICONHAND | MB_OK);
     LocalFree(text);
     return result;
+}
+
+LPWSTR CopyText(LPCWSTR text) {
+    DWORD bytes = (vesk::Length(text) + 1) * sizeof(WCHAR);
+    auto* copy = static_cast<LPWSTR>(GlobalAlloc(GPTR, bytes));
+    if (copy) CopyMemory(copy, text, bytes);
+    return copy;
 }
