@@ -116,9 +116,10 @@ PortList* AcquirePortList() {
         PortList* list = LoadPortList();
         if (!list) return nullptr;
         g_pPortList = list;
+        // A list already held has been mirrored, and its adds and deletes mirror themselves.
+        MirrorPortKeys(g_pPortList);
     }
     ++g_initializations;
-    MirrorPortKeys(g_pPortList);
     return g_pPortList;
 }
 

@@ -22,6 +22,15 @@ bool Nameable(LPCWSTR name) {
     return true;
 }
 
+// The key that holds a key per port, made when it is missing; null when it cannot be had.
+HKEY OpenPortsKey() {
+    HKEY ports = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, PortsKeyPath().c_str(), 0, nullptr, 0,
+                        KEY_READ | KEY_WRITE, nullptr, &ports, nullptr) != ERROR_SUCCESS)
+        return nullptr;
+    return ports;
+}
+
 void AddKey(HKEY ports, LPCWSTR name) {
     HKEY k = nullptr;
     if (Nameable(name) &&
@@ -33,10 +42,8 @@ void AddKey(HKEY ports, LPCWSTR name) {
 
 void MirrorPortKeys(const PortList* list) {
     if (!RunningOnWine() || !list) return;
-    HKEY ports = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, PortsKeyPath().c_str(), 0, nullptr, 0,
-                        KEY_READ | KEY_WRITE, nullptr, &ports, nullptr) != ERROR_SUCCESS)
-        return;
+    HKEY ports = OpenPortsKey();
+    if (!ports) return;
     for (const PortEntry* e = list->pFirst; e; e = e->pNext) AddKey(ports, e->pName);
     // Remove keys of ports the list no longer has, from the last index down.
     DWORD count = 0;
@@ -57,10 +64,8 @@ void MirrorPortKeys(const PortList* list) {
 
 void MirrorPortAdded(LPCWSTR name) {
     if (!RunningOnWine()) return;
-    HKEY ports = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, PortsKeyPath().c_str(), 0, nullptr, 0,
-                        KEY_READ | KEY_WRITE, nullptr, &ports, nullptr) != ERROR_SUCCESS)
-        return;
+    HKEY ports = OpenPortsKey();
+    if (!ports) return;
     AddKey(ports, name);
     RegCloseKey(ports);
 }
