@@ -37,87 +37,101 @@ protected:
 
 TEST_F(PortDialogs, AddingAPortAsksItsNameAndShowsItsConfiguration) {
     int comboItems = -1;
-    vt::DialogScript person([&] {
-        HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        if (!name) return;
-        vt::TypeKeys(name, 202, L"VESK2:");
-        vt::ClickButton(name, IDOK);
-        HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
-        if (!configure) return;
-        comboItems = static_cast<int>(SendDlgItemMessageW(configure, 1000, CB_GETCOUNT, 0, 0));
-        vt::ClickButton(configure, IDCANCEL);
-    });
-    EXPECT_TRUE(m.table->pfnAddPort(m.handle, nullptr, nullptr, const_cast<LPWSTR>(L"Vesk Port Monitor")))
-        << "\"&Close\" ends the monitor's dialog with success";
-    ASSERT_TRUE(person.Join(5000));
+    BOOL added = FALSE;
+    vt::Drive([&] { added = m.table->pfnAddPort(m.handle, nullptr, nullptr, const_cast<LPWSTR>(L"Vesk Port Monitor")); },
+              [&] {
+                  HWND name = vt::WaitForDialog(L"Port Name", 20000);
+                  ASSERT_TRUE(name);
+                  vt::TypeKeys(name, 202, L"VESK2:");
+                  vt::PostClick(name, IDOK);
+                  HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
+                  ASSERT_TRUE(configure);
+                  comboItems = static_cast<int>(SendDlgItemMessageW(configure, 1000, CB_GETCOUNT, 0, 0));
+                  vt::PostClick(configure, IDCANCEL);
+              });
+    EXPECT_TRUE(added) << "\"&Close\" ends the monitor's dialog with success";
     EXPECT_EQ(comboItems, 2);
     EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK2:"), std::wstring(L""));
 }
 
 TEST_F(PortDialogs, NamesThatAreNoVeskPortAreRefusedAfterTheTest) {
-    vt::DialogScript person([&] {
+    BOOL added = TRUE;
+    DWORD error = 0;
+    vt::Drive([&] {
+        SetLastError(0);
+        added = m.table->pfnAddPort(m.handle, nullptr, nullptr, nullptr);
+        error = GetLastError();
+    }, [&] {
         HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        if (!name) return;
+        ASSERT_TRUE(name);
         vt::TypeKeys(name, 202, L"NUL");
-        vt::ClickButton(name, IDOK);
+        vt::PostClick(name, IDOK);
     });
-    SetLastError(0);
-    EXPECT_FALSE(m.table->pfnAddPort(m.handle, nullptr, nullptr, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
-    ASSERT_TRUE(person.Join(5000));
+    EXPECT_FALSE(added);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_NOT_SUPPORTED));
     EXPECT_EQ(vt::KeyNames(L"Vesk Ports"), std::vector<std::wstring>{L"VESK"});
 }
 
 TEST_F(PortDialogs, ExistingNameIsReportedAndTheCallSucceeds) {
     std::wstring message;
     int length = -1;
-    vt::DialogScript person([&] {
+    BOOL added = FALSE;
+    vt::Drive([&] { added = m.table->pfnAddPort(m.handle, nullptr, nullptr, nullptr); }, [&] {
         HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        if (!name) return;
+        ASSERT_TRUE(name);
         vt::TypeKeys(name, 202, L"VESK" + std::wstring(300, L'z'));
         length = GetWindowTextLengthW(GetDlgItem(name, 202));
         SendDlgItemMessageW(name, 202, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"vesk"));
-        vt::ClickButton(name, IDOK);
+        vt::PostClick(name, IDOK);
         HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 20000);
-        if (!box) return;
+        ASSERT_TRUE(box);
         message = vt::DialogTexts(box);
-        vt::ClickButton(box, IDOK);
+        vt::PostClick(box, IDOK);
     });
-    EXPECT_TRUE(m.table->pfnAddPort(m.handle, nullptr, nullptr, nullptr));
-    ASSERT_TRUE(person.Join(5000));
+    EXPECT_TRUE(added);
     EXPECT_EQ(length, 258) << "the name field takes at most 258 characters";
     EXPECT_NE(message.find(L"Port vesk already exists."), std::wstring::npos) << vt::Narrow(message);
 }
 
 TEST_F(PortDialogs, CancellingTheNameDialogAddsNothing) {
-    vt::DialogScript person([&] {
+    BOOL added = TRUE;
+    DWORD error = 0;
+    vt::Drive([&] {
+        added = m.table->pfnAddPort(m.handle, nullptr, nullptr, nullptr);
+        error = GetLastError();
+    }, [&] {
         HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        if (name) vt::ClickButton(name, IDCANCEL);
+        ASSERT_TRUE(name);
+        vt::PostClick(name, IDCANCEL);
     });
-    EXPECT_FALSE(m.table->pfnAddPort(m.handle, nullptr, nullptr, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANCELLED));
-    ASSERT_TRUE(person.Join(5000));
+    EXPECT_FALSE(added);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_CANCELLED));
 }
 
 TEST_F(PortDialogs, ConfiguringAnotherMonitorsPortHasNothingToDo) {
     std::wstring message;
-    vt::DialogScript person([&] {
+    BOOL configured = TRUE;
+    DWORD error = 0;
+    vt::Drive([&] {
+        configured = m.table->pfnConfigurePort(m.handle, nullptr, nullptr, const_cast<LPWSTR>(L"LPT1:"));
+        error = GetLastError();
+    }, [&] {
         HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 20000);
-        if (!box) return;
+        ASSERT_TRUE(box);
         message = vt::DialogTexts(box);
-        vt::ClickButton(box, IDOK);
+        vt::PostClick(box, IDOK);
     });
-    EXPECT_FALSE(m.table->pfnConfigurePort(m.handle, nullptr, nullptr, const_cast<LPWSTR>(L"LPT1:")));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANCELLED));
-    ASSERT_TRUE(person.Join(5000));
+    EXPECT_FALSE(configured);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_CANCELLED));
     EXPECT_NE(message.find(L"There is nothing to configure for this port."), std::wstring::npos);
 
-    vt::DialogScript closer([&] {
-        HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
-        if (configure) vt::ClickButton(configure, IDCANCEL);
-    });
-    EXPECT_TRUE(m.table->pfnConfigurePort(m.handle, nullptr, nullptr, const_cast<LPWSTR>(L"VESK")));
-    ASSERT_TRUE(closer.Join(5000));
+    vt::Drive([&] { configured = m.table->pfnConfigurePort(m.handle, nullptr, nullptr, const_cast<LPWSTR>(L"VESK")); },
+              [&] {
+                  HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
+                  ASSERT_TRUE(configure);
+                  vt::PostClick(configure, IDCANCEL);
+              });
+    EXPECT_TRUE(configured);
 }
 
 TEST_F(PortDialogs, AddingWithoutADialogAndDeleting) {

@@ -33,20 +33,21 @@ TEST(SynchronisationDialogs, MismatchLeadsThroughTheDialogsAndTheNextJobPrints) 
 
     std::wstring question, settingsDialog;
     bool chose = false;
-    vt::DialogScript person([&] {
-        HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 30000);
-        if (!box) return;
-        question = vt::DialogTexts(box);
-        vt::ClickButton(box, IDYES);
-        HWND dlg = vt::WaitForDialog(L"COM1", 30000);
-        if (!dlg) return;
-        settingsDialog = vt::DialogTexts(dlg);
-        chose = vt::SelectByLabel(dlg, L"Parity", L"Even") && vt::SelectByLabel(dlg, L"Data Bits", L"7");
-        vt::ClickButton(dlg, IDOK);
-    });
-    EXPECT_FALSE(t->Monitor.pfnStartDocPort(port, const_cast<LPWSTR>(L"Vesk Receipt"), 7, 1, nullptr))
-        << "the job that found the mismatch is deleted in any case";
-    ASSERT_TRUE(person.Join(5000));
+    BOOL started = TRUE;
+    vt::Drive([&] { started = t->Monitor.pfnStartDocPort(port, const_cast<LPWSTR>(L"Vesk Receipt"), 7, 1, nullptr); },
+              [&] {
+                  HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 30000);
+                  ASSERT_TRUE(box);
+                  question = vt::DialogTexts(box);
+                  vt::PostClick(box, IDYES);
+                  HWND dlg = vt::WaitForDialog(L"COM1", 30000, vt::Caption::Contains);
+                  ASSERT_TRUE(dlg);
+                  settingsDialog = vt::DialogTexts(dlg);
+                  chose = vt::ChooseComboItemByLabel(dlg, L"Parity", L"Even") &&
+                          vt::ChooseComboItemByLabel(dlg, L"Data Bits", L"7");
+                  vt::PostClick(dlg, IDOK);
+              });
+    EXPECT_FALSE(started) << "the job that found the mismatch is deleted in any case";
     EXPECT_NE(question.find(L"The printer settings are not the same with the PC serial port settings."),
               std::wstring::npos) << vt::Narrow(question);
     EXPECT_NE(question.find(L"Please click yes if you want to select the printer settings!"),

@@ -40,25 +40,29 @@ TEST_F(ConfigureCom, NewBaudRateReachesThePrinterAndTheStoredSettings) {
     sim.Sync();
     std::wstring powerQuestion;
     bool chose = false;
-    vt::DialogScript person([&] {
+    BOOL configured = TRUE;
+    DWORD error = 0;
+    vt::Drive([&] {
+        configured = ui.table->pfnConfigurePortUI(nullptr, nullptr, L"VESK");
+        error = GetLastError();
+    }, [&] {
         HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
-        if (!configure) return;
-        vt::ClickButton(configure, IDOK);  // &Configure COM
-        HWND settings = vt::WaitForDialog(L"COM1", 20000);
-        if (!settings) return;
-        chose = vt::SelectByLabel(settings, L"Baud Rate", L"19200");
-        vt::ClickButton(settings, IDOK);
+        ASSERT_TRUE(configure);
+        vt::PostClick(configure, IDOK);  // &Configure COM
+        HWND settings = vt::WaitForDialog(L"COM1", 20000, vt::Caption::Contains);
+        ASSERT_TRUE(settings);
+        chose = vt::ChooseComboItemByLabel(settings, L"Baud Rate", L"19200");
+        vt::PostClick(settings, IDOK);
         // The monitor asks for the power cycle, owned by the dialog.
         HWND box = vt::WaitForDialog(L"Veks Port Monitor", 30000);
         if (box) {
             powerQuestion = vt::DialogTexts(box);
-            vt::ClickButton(box, IDOK);
+            vt::PostClick(box, IDOK);
         }
-        vt::ClickButton(configure, IDCANCEL);  // &Close, handled once the change is done
+        vt::PostClick(configure, IDCANCEL);  // &Close, handled once the change is done
     });
-    EXPECT_FALSE(ui.table->pfnConfigurePortUI(nullptr, nullptr, L"VESK"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANCELLED));
-    ASSERT_TRUE(person.Join(10000));
+    EXPECT_FALSE(configured);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_CANCELLED));
     EXPECT_TRUE(chose);
     EXPECT_NE(powerQuestion.find(L"Please remove power or charger from the printer"), std::wstring::npos);
     EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L"COM1:,19200,n,8,1"));
@@ -71,23 +75,23 @@ TEST_F(ConfigureCom, DecliningTheMismatchQuestionSendsNothingMore) {
     sim.Control("reply-query 34 38 30 30 2C 4E 2C 38 2C 31 0D");
     sim.Sync();
     std::wstring question;
-    vt::DialogScript person([&] {
+    BOOL configured = TRUE;
+    vt::Drive([&] { configured = ui.table->pfnConfigurePortUI(nullptr, nullptr, L"VESK"); }, [&] {
         HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
-        if (!configure) return;
-        vt::ClickButton(configure, IDOK);
-        HWND settings = vt::WaitForDialog(L"COM1", 20000);
-        if (!settings) return;
-        vt::SelectByLabel(settings, L"Baud Rate", L"19200");
-        vt::ClickButton(settings, IDOK);
+        ASSERT_TRUE(configure);
+        vt::PostClick(configure, IDOK);
+        HWND settings = vt::WaitForDialog(L"COM1", 20000, vt::Caption::Contains);
+        ASSERT_TRUE(settings);
+        EXPECT_TRUE(vt::ChooseComboItemByLabel(settings, L"Baud Rate", L"19200"));
+        vt::PostClick(settings, IDOK);
         HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 30000);
         if (box) {
             question = vt::DialogTexts(box);
-            vt::ClickButton(box, IDNO);
+            vt::PostClick(box, IDNO);
         }
-        vt::ClickButton(configure, IDCANCEL);
+        vt::PostClick(configure, IDCANCEL);
     });
-    EXPECT_FALSE(ui.table->pfnConfigurePortUI(nullptr, nullptr, L"VESK"));
-    ASSERT_TRUE(person.Join(10000));
+    EXPECT_FALSE(configured);
     EXPECT_NE(question.find(L"The printer settings are not the same with the PC serial port settings."),
               std::wstring::npos);
     auto state = sim.Sync();

@@ -50,24 +50,26 @@ TEST_F(UiFlows, AddingAVeskPortAsksItsNameAndOpensItsConfiguration) {
     std::vector<std::wstring> items;
     int selected = -2;
     std::wstring caption;
-    vt::DialogScript person([&] {
-        HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        if (!name) return;
-        TypeName(name, L"vesk2:");
-        vt::ClickButton(name, IDOK);
-        HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
-        if (!configure) return;
-        wchar_t text[64];
-        GetWindowTextW(configure, text, 64);
-        caption = text;
-        items = vt::ComboItems(configure, 1000, &selected);
-        vt::ClickButton(configure, IDCANCEL);
-    });
     PWSTR added = nullptr;
-    SetLastError(0);
-    EXPECT_FALSE(ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added));
-    EXPECT_EQ(GetLastError(), kCancelled) << "closing the configuration dialog";
-    ASSERT_TRUE(person.Join(5000));
+    BOOL ok = TRUE;
+    DWORD error = 0;
+    vt::Drive([&] {
+        SetLastError(0);
+        ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added);
+        error = GetLastError();
+    }, [&] {
+        HWND name = vt::WaitForDialog(L"Port Name", 20000);
+        ASSERT_TRUE(name);
+        TypeName(name, L"vesk2:");
+        vt::PostClick(name, IDOK);
+        HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
+        ASSERT_TRUE(configure);
+        caption = vt::WideText(configure);
+        items = vt::ComboItems(configure, 1000, &selected);
+        vt::PostClick(configure, IDCANCEL);
+    });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, kCancelled) << "closing the configuration dialog";
     ASSERT_NE(added, nullptr);
     EXPECT_STREQ(added, L"vesk2:") << "the name as typed";
     GlobalFree(added);
@@ -80,16 +82,20 @@ TEST_F(UiFlows, AddingAVeskPortAsksItsNameAndOpensItsConfiguration) {
 }
 
 TEST_F(UiFlows, ComPortsAreNotAddedOrDeletedHere) {
-    vt::DialogScript person([&] {
-        HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        if (!name) return;
-        TypeName(name, L"COM3:");
-        vt::ClickButton(name, IDOK);
-    });
     PWSTR added = nullptr;
-    EXPECT_FALSE(ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
-    ASSERT_TRUE(person.Join(5000));
+    BOOL ok = TRUE;
+    DWORD error = 0;
+    vt::Drive([&] {
+        ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added);
+        error = GetLastError();
+    }, [&] {
+        HWND name = vt::WaitForDialog(L"Port Name", 20000);
+        ASSERT_TRUE(name);
+        TypeName(name, L"COM3:");
+        vt::PostClick(name, IDOK);
+    });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_NOT_SUPPORTED));
     EXPECT_EQ(added, nullptr);
     EXPECT_EQ(vt::KeyNames(L"Vesk Ports"), std::vector<std::wstring>{L"VESK"});
     EXPECT_FALSE(ui.table->pfnDeletePortUI(nullptr, nullptr, L"COM1:"));
@@ -98,19 +104,19 @@ TEST_F(UiFlows, ComPortsAreNotAddedOrDeletedHere) {
 
 TEST_F(UiFlows, AddingAnExistingPortSaysSoAndSucceeds) {
     std::wstring message;
-    vt::DialogScript person([&] {
-        HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        if (!name) return;
-        TypeName(name, L"VESK");
-        vt::ClickButton(name, IDOK);
-        HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 20000);
-        if (!box) return;
-        message = vt::DialogTexts(box);
-        vt::ClickButton(box, IDOK);
-    });
     PWSTR added = reinterpret_cast<PWSTR>(0x1);
-    EXPECT_TRUE(ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added));
-    ASSERT_TRUE(person.Join(5000));
+    BOOL ok = FALSE;
+    vt::Drive([&] { ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added); }, [&] {
+        HWND name = vt::WaitForDialog(L"Port Name", 20000);
+        ASSERT_TRUE(name);
+        TypeName(name, L"VESK");
+        vt::PostClick(name, IDOK);
+        HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 20000);
+        ASSERT_TRUE(box);
+        message = vt::DialogTexts(box);
+        vt::PostClick(box, IDOK);
+    });
+    EXPECT_TRUE(ok);
     EXPECT_NE(message.find(L"Port VESK already exists."), std::wstring::npos) << vt::Narrow(message);
     EXPECT_EQ(added, reinterpret_cast<PWSTR>(0x1)) << "the out pointer stays untouched";
 }
@@ -119,15 +125,15 @@ TEST_F(UiFlows, AnyNameTheMonitorAcceptsIsAddedWithoutMoreQuestions) {
     // A file name, without a folder: Wine's spooler cannot route a port name holding a
     // backslash back to its monitor.
     std::wstring file = L"RECEIPTS.PRN";
-    vt::DialogScript person([&] {
-        HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        if (!name) return;
-        TypeName(name, file);
-        vt::ClickButton(name, IDOK);
-    });
     PWSTR added = nullptr;
-    EXPECT_TRUE(ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added));
-    ASSERT_TRUE(person.Join(5000));
+    BOOL ok = FALSE;
+    vt::Drive([&] { ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added); }, [&] {
+        HWND name = vt::WaitForDialog(L"Port Name", 20000);
+        ASSERT_TRUE(name);
+        TypeName(name, file);
+        vt::PostClick(name, IDOK);
+    });
+    EXPECT_TRUE(ok);
     ASSERT_NE(added, nullptr);
     EXPECT_EQ(std::wstring(added), file);
     GlobalFree(added);
@@ -141,68 +147,82 @@ TEST_F(UiFlows, NameFieldTakesAtMost258CharactersAndTheMonitorJudgesThem) {
     std::wstring typed = L"VESK" + std::wstring(296, L'x');
     int length = -1;
     std::wstring message;
-    vt::DialogScript person([&] {
+    PWSTR added = nullptr;
+    BOOL ok = TRUE;
+    DWORD error = 0;
+    vt::Drive([&] {
+        ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added);
+        error = GetLastError();
+    }, [&] {
         HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        if (!name) return;
+        ASSERT_TRUE(name);
         vt::TypeKeys(name, 202, typed);
         length = GetWindowTextLengthW(GetDlgItem(name, 202));
-        vt::ClickButton(name, IDOK);
+        vt::PostClick(name, IDOK);
     });
-    PWSTR added = nullptr;
-    EXPECT_FALSE(ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME)) << "valid name, but longer than 247";
-    ASSERT_TRUE(person.Join(5000));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_NAME)) << "valid name, but longer than 247";
     EXPECT_EQ(length, 258);
 }
 
 TEST_F(UiFlows, InvalidNameKeepsTheDialogOpenWithItsMessage) {
     std::wstring message;
     bool stillOpen = false;
-    vt::DialogScript person([&] {
+    BOOL ok = TRUE;
+    DWORD error = 0;
+    vt::Drive([&] {
+        ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", nullptr);
+        error = GetLastError();
+    }, [&] {
         HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        if (!name) return;
+        ASSERT_TRUE(name);
         TypeName(name, L"no<such>port");
-        vt::ClickButton(name, IDOK);
+        vt::PostClick(name, IDOK);
         HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 20000);
-        if (!box) return;
+        ASSERT_TRUE(box);
         message = vt::DialogTexts(box);
-        vt::ClickButton(box, IDOK);
+        vt::PostClick(box, IDOK);
         Sleep(300);
         stillOpen = IsWindow(name) && IsWindowVisible(name);
-        vt::ClickButton(name, IDCANCEL);
+        vt::PostClick(name, IDCANCEL);
     });
-    EXPECT_FALSE(ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", nullptr));
-    EXPECT_EQ(GetLastError(), kCancelled);
-    ASSERT_TRUE(person.Join(5000));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, kCancelled);
     EXPECT_FALSE(message.empty());
     EXPECT_TRUE(stillOpen) << "the user may correct the name";
 }
 
 TEST_F(UiFlows, ConfiguringAnotherMonitorsPortHasNothingToDo) {
     std::wstring message;
-    vt::DialogScript person([&] {
+    BOOL ok = TRUE;
+    DWORD error = 0;
+    vt::Drive([&] {
+        ok = ui.table->pfnConfigurePortUI(nullptr, nullptr, L"LPT1:");
+        error = GetLastError();
+    }, [&] {
         HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 20000);
-        if (!box) return;
+        ASSERT_TRUE(box);
         message = vt::DialogTexts(box);
-        vt::ClickButton(box, IDOK);
+        vt::PostClick(box, IDOK);
     });
-    EXPECT_FALSE(ui.table->pfnConfigurePortUI(nullptr, nullptr, L"LPT1:"));
-    EXPECT_EQ(GetLastError(), kCancelled);
-    ASSERT_TRUE(person.Join(5000));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, kCancelled);
     EXPECT_NE(message.find(L"There is nothing to configure for this port."), std::wstring::npos);
 }
 
 TEST_F(UiFlows, ConfiguringAComPortRunsTheSystemsSettingsDialog) {
     bool shown = false;
-    vt::DialogScript person([&] {
-        HWND dlg = vt::WaitForDialog(L"COM1", 20000);
-        if (!dlg) return;
+    BOOL ok = FALSE;
+    DWORD err = 0;
+    vt::Drive([&] {
+        ok = ui.table->pfnConfigurePortUI(nullptr, nullptr, L"COM1:");
+        err = GetLastError();
+    }, [&] {
+        HWND dlg = vt::WaitForDialog(L"COM1", 20000, vt::Caption::Contains);
+        ASSERT_TRUE(dlg);
         shown = true;
-        vt::ClickButton(dlg, IDOK);
+        vt::PostClick(dlg, IDOK);
     });
-    BOOL ok = ui.table->pfnConfigurePortUI(nullptr, nullptr, L"COM1:");
-    DWORD err = GetLastError();
-    ASSERT_TRUE(person.Join(5000));
     EXPECT_TRUE(shown) << "error " << err;
     EXPECT_TRUE(ok) << "error " << err;
 }

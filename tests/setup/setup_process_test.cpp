@@ -3,13 +3,14 @@
 // page) from folders whose double-byte names hold trail bytes with the code of "\".
 #include <gtest/gtest.h>
 
-#include "gui_driver.h"
+#include "dialog_driver.h"
 #include "resource.h"
 #include "setup_fixture.h"
 #include "start_up.h"
 #include "test_env.h"
 
 using namespace st;
+using namespace vt;
 
 namespace {
 
@@ -48,7 +49,7 @@ SetupRun RunSetup(const std::wstring& program, const std::wstring& arguments,
         ADD_FAILURE() << "cannot start " << vt::Narrow(program) << ": " << GetLastError();
         return run;
     }
-    HWND wizard = WaitForDialogOf(pi.dwProcessId, "Vesk Systems Setup");
+    HWND wizard = WaitForDialog("Vesk Systems Setup", kWaitMs, Caption::Exact, pi.dwProcessId);
     HWND page = wizard ? WaitForPage(wizard, IDC_ACCEPT) : nullptr;
     if (page) {
         run.opened = true;

@@ -133,6 +133,7 @@ TEST_F(Wizard, NextAndBackMoveThroughThePagesThatExist) {
         Click(model, IDC_BACK);
         EXPECT_EQ(WaitForPage(wizard, IDC_COM_PORT), port);
         EXPECT_EQ(frame.PageCounter(), 2);
+        PostMessageA(wizard, WM_CLOSE, 0, 0);
     });
 }
 

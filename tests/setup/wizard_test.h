@@ -5,11 +5,14 @@
 #include <functional>
 #include <memory>
 
-#include "gui_driver.h"
+#include "dialog_driver.h"
 #include "setup_dlg.h"
 #include "test_dialogs.h"
 
 namespace st {
+
+// The setup tests drive their dialogs with the shared driver.
+using namespace vt;
 
 inline constexpr char kFrameCaption[] = "Vesk Systems Setup";
 
