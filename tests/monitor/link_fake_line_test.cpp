@@ -14,6 +14,7 @@
 #include "printer_link.h"
 #include "profile.h"
 #include "prompt.h"
+#include "prompt_recorder.h"
 #include "test_env.h"
 
 using vt::FakeLine;
@@ -41,36 +42,6 @@ struct FakePort {
     }
     PortList list{kPortListSignature, nullptr};
     PortEntry* entry;
-};
-
-struct Recorded {
-    std::vector<std::wstring> questions;
-    std::vector<size_t> writesAtQuestion;
-    int answer = IDOK;
-};
-Recorded* g_recorded = nullptr;
-FakeLine* g_fake = nullptr;
-
-int Record(HWND, LPCWSTR text, LPCWSTR, UINT) {
-    g_recorded->questions.push_back(text);
-    g_recorded->writesAtQuestion.push_back(g_fake ? g_fake->Writes().size() : 0);
-    return g_recorded->answer;
-}
-const PromptHooks kRecordingHooks = {Record, [](LPCWSTR, HWND, LPCOMMCONFIG) -> BOOL { return FALSE; }};
-
-class ScopedRecorder {
-public:
-    explicit ScopedRecorder(FakeLine* line) {
-        g_recorded = &r;
-        g_fake = line;
-        ReplacePrompt(&kRecordingHooks);
-    }
-    ~ScopedRecorder() {
-        ReplacePrompt(nullptr);
-        g_recorded = nullptr;
-        g_fake = nullptr;
-    }
-    Recorded r;
 };
 
 // A settings record with the given line settings on COM1.
@@ -366,7 +337,9 @@ TEST(FakeLineSettingsChange, SendsTheChangeAndStatusThenSwitchesAndChecks) {
     FakeLine line;
     line.SetDsr(true);
     AnswerLikeAPrinter(line, "19200,N,8,1\r", std::string("\x06\x00\x01", 3));
-    ScopedRecorder rec(&line);
+    vt::PromptRecorder prompts;
+    std::vector<size_t> writesAtQuestion;
+    prompts.onQuestion = [&] { writesAtQuestion.push_back(line.Writes().size()); };
     Record9600 r(19200);
     r.record.hComm = line.handle();
     EXPECT_EQ(SetVeskPortSettings(r.bytes(), sizeof r.record, nullptr, 0, nullptr), 0u);
@@ -374,9 +347,9 @@ TEST(FakeLineSettingsChange, SendsTheChangeAndStatusThenSwitchesAndChecks) {
     std::string expected = std::string("\x1B\x58\x04") + "19200,n,8,1" + "\x1D\x49\x0F" +
                            std::string("\x1B\x58\x0B\x00\x00", 5);
     EXPECT_EQ(all.substr(0, expected.size()), expected);
-    ASSERT_EQ(rec.r.questions.size(), 1u) << "the status asked for a power cycle";
-    EXPECT_NE(rec.r.questions[0].find(L"Please remove power or charger"), std::wstring::npos);
-    EXPECT_EQ(rec.r.writesAtQuestion[0], 2u) << "asked after the status, before the switch";
+    ASSERT_EQ(prompts.questions.size(), 1u) << "the status asked for a power cycle";
+    EXPECT_NE(prompts.questions[0].text.find(L"Please remove power or charger"), std::wstring::npos);
+    EXPECT_EQ(writesAtQuestion[0], 2u) << "asked after the status, before the switch";
     EXPECT_EQ(line.LastOpenedDcb().BaudRate, 19200u) << "reopened at the new settings";
     EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L"COM1:,19200,n,8,1"));
     EXPECT_GE(line.Closes(), 2) << "the old and the reopened line are both closed";
@@ -386,8 +359,8 @@ TEST(FakeLineSettingsChange, CancelledPowerCycleChangesNothing) {
     vt::ScopedSection section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
     FakeLine line;
     AnswerLikeAPrinter(line, "19200,N,8,1\r", std::string("\x06\x00\x01", 3));
-    ScopedRecorder rec(&line);
-    rec.r.answer = IDCANCEL;
+    vt::PromptRecorder prompts;
+    prompts.answer = IDCANCEL;
     Record9600 r(19200);
     r.record.hComm = line.handle();
     EXPECT_EQ(SetVeskPortSettings(r.bytes(), sizeof r.record, nullptr, 0, nullptr), 1u);

@@ -12,7 +12,7 @@
 #include "monitor_state.h"
 #include "printer_link.h"
 #include "profile.h"
-#include "prompt.h"
+#include "prompt_recorder.h"
 #include "serial_open.h"
 #include "simulator.h"
 
@@ -31,32 +31,6 @@ struct Settings {
     VeskPortSettings record{};
 };
 
-struct Answers {
-    int ask = IDOK;
-    DCB chosen{};
-    bool choose = false;
-    std::vector<std::wstring> questions;
-    std::vector<std::map<std::string, std::string>> simAtQuestion;
-    vt::Simulator* sim = nullptr;
-};
-Answers* g_answers = nullptr;
-
-const PromptHooks kHooks = {
-    [](HWND, LPCWSTR text, LPCWSTR, UINT) -> int {
-        g_answers->questions.push_back(text);
-        if (g_answers->sim) g_answers->simAtQuestion.push_back(g_answers->sim->Sync());
-        return g_answers->ask;
-    },
-    [](LPCWSTR, HWND, LPCOMMCONFIG config) -> BOOL {
-        if (!g_answers->choose) return FALSE;
-        config->dcb.BaudRate = g_answers->chosen.BaudRate;
-        config->dcb.Parity = g_answers->chosen.Parity;
-        config->dcb.ByteSize = g_answers->chosen.ByteSize;
-        config->dcb.StopBits = g_answers->chosen.StopBits;
-        return TRUE;
-    },
-};
-
 class LinkWire : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -70,13 +44,9 @@ protected:
         sim.Control("sleep");
         sim.Reset();
         vt::WriteSection(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
-        answers.sim = &sim;
-        g_answers = &answers;
-        ReplacePrompt(&kHooks);
+        prompts.onQuestion = [this] { simAtQuestion.push_back(sim.Sync()); };
     }
     void TearDown() override {
-        ReplacePrompt(nullptr);
-        g_answers = nullptr;
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
         vt::DeleteSection(L"Vesk Ports");
     }
@@ -89,7 +59,9 @@ protected:
 
     vt::Simulator sim;
     Settings settings;
-    Answers answers;
+    vt::PromptRecorder prompts;
+    // The simulator's state while each question was open.
+    std::vector<std::map<std::string, std::string>> simAtQuestion;
     HANDLE h = INVALID_HANDLE_VALUE;
 };
 
@@ -223,10 +195,10 @@ TEST_F(LinkWire, SettingsChangeAsksForThePowerCycleBeforeTheSwitch) {
     sim.Sync();
     EXPECT_EQ(SetVeskPortSettings(next.bytes(), sizeof next.record, nullptr, 0, nullptr), 0u);
 
-    ASSERT_EQ(answers.questions.size(), 1u);
-    EXPECT_NE(answers.questions[0].find(L"Please remove power or charger"), std::wstring::npos);
-    EXPECT_EQ(answers.simAtQuestion[0]["statuses"], "1");
-    EXPECT_EQ(answers.simAtQuestion[0]["switches"], "0") << "asked before the switch command";
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_NE(prompts.questions[0].text.find(L"Please remove power or charger"), std::wstring::npos);
+    EXPECT_EQ(simAtQuestion[0]["statuses"], "1");
+    EXPECT_EQ(simAtQuestion[0]["switches"], "0") << "asked before the switch command";
 
     std::string sent;
     bool marked = false;
@@ -264,15 +236,16 @@ TEST_F(LinkWire, SynchronisationTakesThePrintersSettingsAndStoresThem) {
     // pseudo-terminal cannot show: it hears the PC and answers with its own settings.
     sim.Control("settings 9600,e,7,1");
     sim.Sync();
-    answers.ask = IDYES;
-    answers.choose = true;
-    answers.chosen.BaudRate = 9600;
-    answers.chosen.Parity = EVENPARITY;
-    answers.chosen.ByteSize = 7;
-    answers.chosen.StopBits = ONESTOPBIT;
+    prompts.answer = IDYES;
+    DCB chosen{};
+    chosen.BaudRate = 9600;
+    chosen.Parity = EVENPARITY;
+    chosen.ByteSize = 7;
+    chosen.StopBits = ONESTOPBIT;
+    prompts.chosen = chosen;
     EXPECT_TRUE(SyncronizePrinter());
-    ASSERT_GE(answers.questions.size(), 1u);
-    EXPECT_EQ(answers.questions[0],
+    ASSERT_GE(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0].text,
               L"The printer settings are not the same with the PC serial port settings.\n"
               L"Please click yes if you want to select the printer settings!");
     EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L"COM1:,9600,e,7,1"));
@@ -280,12 +253,13 @@ TEST_F(LinkWire, SynchronisationTakesThePrintersSettingsAndStoresThem) {
 }
 
 TEST_F(LinkWire, SynchronisationEndsWhenTheUserDeclines) {
-    answers.ask = IDNO;
+    prompts.answer = IDNO;
     EXPECT_FALSE(SyncronizePrinter());
-    answers.ask = IDYES;
-    answers.choose = false;  // Cancel in the settings dialog
+    EXPECT_TRUE(prompts.settingsDialogs.empty()) << "no settings dialog after No";
+    prompts.answer = IDYES;  // and Cancel in the settings dialog
     EXPECT_FALSE(SyncronizePrinter());
-    EXPECT_EQ(answers.questions.size(), 2u);
+    EXPECT_EQ(prompts.questions.size(), 2u);
+    EXPECT_EQ(prompts.settingsDialogs, std::vector<std::wstring>{L"COM1"});
     EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L"COM1:,9600,N,8,1"));
 }
 

@@ -9,30 +9,16 @@
 #include "monitor_state.h"
 #include "port_list.h"
 #include "profile.h"
-#include "prompt.h"
+#include "prompt_recorder.h"
 #include "serial_open.h"
 #include "simulator.h"
 
 namespace {
 
-struct Question {
-    std::wstring text, caption;
-    UINT type;
-};
-std::vector<Question> g_questions;
-
-int RecordQuestion(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
-    g_questions.push_back({text ? text : L"", caption ? caption : L"", type});
-    return IDOK;
-}
-const PromptHooks kRecorder = {RecordQuestion, nullptr};
-
 class SerialOpen : public ::testing::Test {
 protected:
     void SetUp() override {
         InitializeMonitorLocks();
-        ReplacePrompt(&kRecorder);
-        g_questions.clear();
         sim.Control("settings 9600,n,8,1");
         sim.Reset();
         entry = VeskCreatePortEntry(&list, L"VESK");
@@ -41,7 +27,6 @@ protected:
     void TearDown() override {
         if (entry->hFile != INVALID_HANDLE_VALUE) CloseHandle(entry->hFile);
         VeskDeletePortEntry(&list, L"VESK");
-        ReplacePrompt(nullptr);
         vt::DeleteSection(L"Vesk Ports");
         vt::DeleteSection(L"ports");
     }
@@ -50,6 +35,7 @@ protected:
     }
 
     vt::Simulator sim;
+    vt::PromptRecorder prompts;
     PortList list{kPortListSignature, nullptr};
     PortEntry* entry = nullptr;
 };
@@ -110,7 +96,7 @@ TEST_F(SerialOpen, JobOpenConfiguresTheLineFromTheStoredString) {
     EXPECT_EQ(state["pc_ixon"], "0");
     EXPECT_EQ(state["pc_ixoff"], "0");
     ExpectLinkState(entry->hFile, 19200, TWOSTOPBITS);
-    EXPECT_TRUE(g_questions.empty());
+    EXPECT_TRUE(prompts.questions.empty());
 }
 
 TEST_F(SerialOpen, JobOpenAppliesThePortsEntryOfTheBareComName) {
@@ -140,7 +126,7 @@ TEST_F(SerialOpen, JobOpenWithoutReadableSettingsOpensNothing) {
     EXPECT_EQ(entry->hFile, INVALID_HANDLE_VALUE);
     EXPECT_EQ(block, 12345u);
     EXPECT_EQ(entry->Status, 0u);
-    EXPECT_TRUE(g_questions.empty());
+    EXPECT_TRUE(prompts.questions.empty());
 
     Store(L"COM100:,9600,n,8,1");
     EXPECT_FALSE(ValidateDosDevicePort(entry, &block));
@@ -164,15 +150,15 @@ TEST_F(SerialOpen, DeviceOpenFailureShowsTheSystemsText) {
     // holds it) is reported with the system's text for the error.
     ReportDeviceOpenFailure(ERROR_ACCESS_DENIED);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    ASSERT_EQ(g_questions.size(), 1u);
-    EXPECT_EQ(g_questions[0].caption, L"ValidateDosDevicePort");
-    EXPECT_EQ(g_questions[0].type, static_cast<UINT>(MB_OK));
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0].caption, L"ValidateDosDevicePort");
+    EXPECT_EQ(prompts.questions[0].type, static_cast<UINT>(MB_OK));
     wchar_t expected[512] = {};
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                    ERROR_ACCESS_DENIED, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), expected, 512,
                    nullptr);
-    EXPECT_EQ(g_questions[0].text, expected);
-    EXPECT_FALSE(g_questions[0].text.empty());
+    EXPECT_EQ(prompts.questions[0].text, expected);
+    EXPECT_FALSE(prompts.questions[0].text.empty());
 }
 
 TEST_F(SerialOpen, SettingsOpenGoesThroughTheNonspooledName) {
@@ -220,5 +206,5 @@ TEST_F(SerialOpen, SettingsOpenOfAMissingDeviceFails) {
     settings.pConfig = nullptr;
     EXPECT_EQ(OpenVeskPort(&settings, nullptr), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_TRUE(g_questions.empty()) << "the settings open asks nobody";
+    EXPECT_TRUE(prompts.questions.empty()) << "the settings open asks nobody";
 }
