@@ -10,7 +10,7 @@
 
 #include "dialog_driver.h"
 #include "profile.h"
-#include "spooler_setup.h"
+#include "monitor_registration.h"
 #include "test_env.h"
 #include "xcv_connection.h"
 
@@ -20,16 +20,12 @@ class PortDialogs : public ::testing::Test {
 protected:
     PortDialogs()
         : section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}}),
-          ports(L"ports", {{L"COM1:", L""}, {L"COM2:", L""}}) {
-        DWORD err = 0;
-        registered = vesk::RegisterMonitor(vt::BinDir(), err);
-    }
+          ports(L"ports", {{L"COM1:", L""}, {L"COM2:", L""}}) {}
     void SetUp() override {
-        ASSERT_TRUE(registered);
+        ASSERT_TRUE(vt::RegisterMonitor());
         ASSERT_NE(m.table, nullptr);
     }
     vt::ScopedSection section, ports;
-    bool registered;
     vt::Monitor2 m;
 };
 

@@ -9,6 +9,7 @@
 
 #include "profile.h"
 #include "simulator.h"
+#include "monitor_registration.h"
 #include "spooler_setup.h"
 #include "test_env.h"
 
@@ -39,8 +40,8 @@ protected:
         vt::WriteSection(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
         sim.Control("sleep");
         sim.Reset();
+        ASSERT_TRUE(vt::RegisterMonitor());
         DWORD err = 0;
-        ASSERT_TRUE(vesk::RegisterMonitor(vt::BinDir(), err)) << err;
         ASSERT_TRUE(vesk::EnsurePrinter(kPrinter, L"VESK", err)) << err;
     }
     void TearDown() override { vesk::RemovePrinter(kPrinter); }
@@ -100,8 +101,7 @@ TEST(SpoolerPortKeys, KeysFollowThePortListFromTheFirstLoad) {
                               &stale, nullptr), ERROR_SUCCESS);
     RegCloseKey(stale);
     vt::WriteSection(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}, {L"VESK7:", L""}});
-    DWORD err = 0;
-    ASSERT_TRUE(vesk::RegisterMonitor(vt::BinDir(), err)) << err;
+    ASSERT_TRUE(vt::RegisterMonitor());
     DWORD needed = 0, count = 0;
     EnumPortsW(nullptr, 1, nullptr, 0, &needed, &count);
     EXPECT_TRUE(PortKeyExists(L"VESK7:"));

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "profile.h"
-#include "spooler_setup.h"
+#include "monitor_registration.h"
 #include "test_env.h"
 #include "xcv_connection.h"
 
@@ -30,12 +30,9 @@ std::vector<std::wstring> Ports(LPMONITOR2 t, HANDLE monitor) {
 
 class XcvCommands : public ::testing::Test {
 protected:
-    XcvCommands() : section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}}) {
-        DWORD err = 0;
-        registered = vesk::RegisterMonitor(vt::BinDir(), err);
-    }
+    XcvCommands() : section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}}) {}
     void SetUp() override {
-        ASSERT_TRUE(registered) << "the spooler must list the monitor's ports";
+        ASSERT_TRUE(vt::RegisterMonitor()) << "the spooler must list the monitor's ports";
         ASSERT_NE(m->table, nullptr);
     }
     // The monitor initialised again, on the profile as it is now.
@@ -46,7 +43,6 @@ protected:
     }
 
     vt::ScopedSection section;
-    bool registered;
     std::optional<vt::Monitor2> m{std::in_place};
 };
 

@@ -13,7 +13,7 @@
 
 #include "guarded_buffer.h"
 #include "profile.h"
-#include "spooler_setup.h"
+#include "monitor_registration.h"
 #include "test_env.h"
 #include "xcv_connection.h"
 
@@ -67,11 +67,9 @@ bool UntouchedFrom(const std::vector<BYTE>& out, size_t from) {
 
 class XcvEdges : public ::testing::Test {
 protected:
-    XcvEdges() : section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}}) {
-        DWORD err = 0;
-        vesk::RegisterMonitor(vt::BinDir(), err);
-    }
+    XcvEdges() : section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}}) {}
     void SetUp() override {
+        ASSERT_TRUE(vt::RegisterMonitor());
         ASSERT_NE(m.table, nullptr);
         vt::WriteSection(L"ports", {{L"COM1:", L""}, {L"COM2:", L""}});
     }

@@ -9,7 +9,7 @@
 
 #include "../../common/xcv_record.h"
 #include "profile.h"
-#include "spooler_setup.h"
+#include "monitor_registration.h"
 #include "test_env.h"
 
 namespace {
@@ -39,10 +39,7 @@ struct SpoolerXcv {
 class SpoolerTransceive : public ::testing::Test {
 protected:
     SpoolerTransceive() : section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}}) {}
-    void SetUp() override {
-        DWORD err = 0;
-        ASSERT_TRUE(vesk::RegisterMonitor(vt::BinDir(), err)) << err;
-    }
+    void SetUp() override { ASSERT_TRUE(vt::RegisterMonitor()); }
     vt::ScopedSection section;
 };
 

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "spooler_setup.h"
+#include "monitor_registration.h"
 #include "test_env.h"
 
 namespace vt {
@@ -17,8 +17,7 @@ namespace vt {
 class UiLibrary {
 public:
     UiLibrary() {
-        DWORD err = 0;
-        registered = vesk::RegisterMonitor(BinDir(), err) && InstallIntoSystemDirectory(L"veskmonui.dll");
+        registered = RegisterMonitor(true);
         module = LoadLibraryW((BinDir() + L"veskmonui.dll").c_str());
         using Init = PMONITORUI(WINAPI*)();
         auto init = module ? reinterpret_cast<Init>(reinterpret_cast<void*>(
@@ -32,7 +31,7 @@ public:
     UiLibrary(const UiLibrary&) = delete;
     UiLibrary& operator=(const UiLibrary&) = delete;
 
-    bool registered = false;
+    ::testing::AssertionResult registered = ::testing::AssertionFailure();
     HMODULE module = nullptr;
     PMONITORUI table = nullptr;
 };
