@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "simulator_defaults.h"
 #include "test_env.h"
 
 namespace vt {
@@ -36,6 +37,17 @@ Simulator::Simulator(const char* com) {
     }
     dir_ = WindowsPath(dir_);
     if (dir_.back() != L'\\') dir_ += L'\\';
+    Defaults();
+}
+
+void Simulator::Defaults() {
+    std::string commands;
+    for (const char* line : kSimulatorDefaults) commands += std::string(commands.empty() ? "" : "\n") + line;
+    Control(commands);
+    // Once those are applied a printer that was held prints what it had; the reset that
+    // follows empties the paper of it.
+    Sync();
+    Reset();
 }
 
 void Simulator::Control(const std::string& line) {

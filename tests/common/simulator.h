@@ -21,10 +21,15 @@ struct WireRecord {
 
 class Simulator {
 public:
-    // The simulator of `com` ("com1"); fails the test when the run has none.
+    // The simulator of `com` ("com1"), put back into its starting state (Defaults), so that
+    // nothing an earlier test set, or left set when it failed early, reaches this one. Fails
+    // the test when the run has no simulator there.
     explicit Simulator(const char* com = "com1");
 
     bool present() const { return !dir_.empty(); }
+    // Every setting of the printer as it starts (simulator_defaults.h), the printer asleep,
+    // the wire log and the paper empty and the counters zero.
+    void Defaults();
     // Sends one control command (see tools/sim/control.h).
     void Control(const std::string& line);
     // Waits until the simulator has handled every command sent before; returns its state.

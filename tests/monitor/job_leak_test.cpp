@@ -34,8 +34,6 @@ TEST(JobLeaks, NothingGrowsOverTwoHundredJobs) {
     LPMONITOREX t = lib.Initialize();
     ASSERT_NE(t, nullptr);
     vt::Simulator sim;
-    sim.Control("sleep");
-    sim.Reset();
     HANDLE port = nullptr;
     ASSERT_TRUE(t->Monitor.pfnOpenPort(const_cast<LPWSTR>(L"VESK"), &port));
     const std::string data = "1 x Coffee 2.50\r\nTOTAL 2.50\r\n";

@@ -40,17 +40,6 @@ protected:
 
     void SetUp() override {
         ASSERT_NE(table, nullptr);
-        sim.Control("settings 9600,n,8,1");
-        sim.Control("silent off");
-        sim.Control("wake-after 1");
-        sim.Control("buffer 4096");
-        sim.Control("xoff-at 3584");
-        sim.Control("xon-at 1024");
-        sim.Control("paper-rate 0");
-        sim.Control("hold off");
-        sim.Control("pace off");
-        sim.Control("sleep");
-        sim.Reset();
         port = Open(L"VESK");
         ASSERT_NE(port, nullptr);
         vt::DeleteSection(L"windows");

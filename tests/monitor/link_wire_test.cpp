@@ -35,14 +35,6 @@ class LinkWire : public ::testing::Test {
 protected:
     void SetUp() override {
         InitializeMonitorLocks();
-        sim.Control("settings 9600,n,8,1");
-        sim.Control("wake-after 1");
-        sim.Control("silent off");
-        sim.Control("power-cycle off");
-        sim.Control("reply-query off");
-        sim.Control("reply-prefix ");
-        sim.Control("sleep");
-        sim.Reset();
         vt::WriteSection(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
         prompts.onQuestion = [this] { simAtQuestion.push_back(sim.Sync()); };
     }

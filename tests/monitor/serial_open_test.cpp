@@ -19,8 +19,6 @@ class SerialOpen : public ::testing::Test {
 protected:
     void SetUp() override {
         InitializeMonitorLocks();
-        sim.Control("settings 9600,n,8,1");
-        sim.Reset();
         entry = VeskCreatePortEntry(&list, L"VESK");
         ASSERT_NE(entry, nullptr);
     }

@@ -38,8 +38,6 @@ class SpoolerPrinting : public ::testing::Test {
 protected:
     void SetUp() override {
         vt::WriteSection(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
-        sim.Control("sleep");
-        sim.Reset();
         ASSERT_TRUE(vt::RegisterMonitor());
         DWORD err = 0;
         ASSERT_TRUE(vesk::EnsurePrinter(kPrinter, L"VESK", err)) << err;

@@ -26,8 +26,7 @@ TEST(SynchronisationDialogs, MismatchLeadsThroughTheDialogsAndTheNextJobPrints) 
     // Even parity and 7 data bits: the printer hears the PC (a pseudo-terminal cannot show
     // those two) and answers the query with its own settings.
     sim.Control("settings 9600,e,7,1");
-    sim.Control("sleep");
-    sim.Reset();
+    sim.Sync();
     HANDLE port = nullptr;
     ASSERT_TRUE(t->Monitor.pfnOpenPort(const_cast<LPWSTR>(L"VESK"), &port));
 

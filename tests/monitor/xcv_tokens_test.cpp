@@ -17,9 +17,6 @@ class XcvTokens : public ::testing::Test {
 protected:
     XcvTokens() : section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}}) {}
     void SetUp() override {
-        sim.Control("settings 9600,n,8,1");
-        sim.Control("sleep");
-        sim.Reset();
         ASSERT_NE(m.table, nullptr);
     }
     // One full exchange, so that what the first use in a process loads (and keeps) is not
@@ -101,5 +98,4 @@ TEST_F(XcvTokens, PrinterAtOtherSettingsGivesNoDevice) {
     EXPECT_EQ(a.Data(XCV_SET_PRINT_SETTINGS, &record, sizeof record, &token, sizeof token).status, 1u);
     EXPECT_EQ(token, kXcvNoDevice);
     EXPECT_EQ(vt::OpenHandles(), before) << "the device is closed again";
-    sim.Control("reply-query off");
 }

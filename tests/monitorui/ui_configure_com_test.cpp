@@ -22,11 +22,6 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(ui.registered);
         ASSERT_NE(ui.table, nullptr);
-        sim.Control("settings 9600,n,8,1");
-        sim.Control("reply-query off");
-        sim.Control("power-cycle off");
-        sim.Control("sleep");
-        sim.Reset();
     }
     vt::ScopedSection section, ports;
     vt::UiLibrary ui;

@@ -26,10 +26,6 @@ DCB LineDcb(DWORD baud, BYTE stop) {
 
 class SerialLine : public ::testing::Test {
 protected:
-    void SetUp() override {
-        sim.Control("silent off");
-        sim.Reset();
-    }
     void TearDown() override {
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
         RemoveNonspooledDefinition(_T("COM1"));

@@ -1,6 +1,8 @@
 // The simulator's control language.
 #include "control.h"
 
+#include "../common/simulator_defaults.h"
+
 #include <gtest/gtest.h>
 
 using namespace vesksim;
@@ -62,6 +64,43 @@ TEST(ControlCommands, ErrorsAreReportedAndChangeNothing) {
     EXPECT_NE(ApplyControl("silent maybe", m, a), "");
     EXPECT_NE(ApplyControl("send 1", m, a), "");
     EXPECT_NE(ApplyControl("frobnicate", m, a), "");
+}
+
+TEST(ControlCommands, TheTestsDefaultsUndoEverySetting) {
+    // Every setting away from its start, and the printer awake.
+    PrinterModel m;
+    ControlAction a;
+    for (const char* line : {"settings 19200,e,7,2", "wake-after 3", "silent on", "power-cycle on", "hold on",
+                             "pace on", "reply-query 41", "reply-status 42", "reply-wake 43",
+                             "reply-prefix xx", "end-char 0A", "buffer 100", "xoff-at 90", "xon-at 10",
+                             "paper-rate 300"})
+        ASSERT_EQ(ApplyControl(line, m, a), "") << line;
+    m.config().wakeAfterBursts = 1;
+    m.receive(std::string(8, '\0'), 0, true);
+    m.tick(1000);
+    ASSERT_TRUE(m.awake());
+    m.config().wakeAfterBursts = 3;
+
+    for (const char* line : vt::kSimulatorDefaults) ASSERT_EQ(ApplyControl(line, m, a), "") << line;
+    const PrinterConfig start;
+    const PrinterConfig& c = m.config();
+    EXPECT_EQ(c.settings, start.settings);
+    EXPECT_EQ(c.wakeAfterBursts, start.wakeAfterBursts);
+    EXPECT_EQ(c.silent, start.silent);
+    EXPECT_EQ(c.powerCycleRequest, start.powerCycleRequest);
+    EXPECT_EQ(c.hold, start.hold);
+    EXPECT_EQ(c.paceLine, start.paceLine);
+    EXPECT_EQ(c.queryReply, start.queryReply);
+    EXPECT_EQ(c.statusReply, start.statusReply);
+    EXPECT_EQ(c.wakeStatusReply, start.wakeStatusReply);
+    EXPECT_EQ(c.replyPrefix, start.replyPrefix);
+    EXPECT_EQ(c.endChar, start.endChar);
+    EXPECT_EQ(c.bufferSize, start.bufferSize);
+    EXPECT_EQ(c.xoffAt, start.xoffAt);
+    EXPECT_EQ(c.xonAt, start.xonAt);
+    EXPECT_EQ(c.paperRate, start.paperRate);
+    EXPECT_EQ(c.burstGapMs, start.burstGapMs) << "no command changes it";
+    EXPECT_FALSE(m.awake());
 }
 
 TEST(LineSettingsText, ParsesAndFormats) {
