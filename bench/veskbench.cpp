@@ -97,7 +97,7 @@ XoffFigures XoffReaction(DWORD baud, int rounds) {
         PortEntry* e;
         volatile LONG stop = 0;
     } job{e};
-    HANDLE writer = CreateThread(nullptr, 0, [](void* p) -> DWORD {
+    HANDLE writer = CreateThread(nullptr, 0, [](void* p) WINAPI -> DWORD {
         auto* j = static_cast<Job*>(p);
         std::string chunk(4096, 'x');
         while (!j->stop) {

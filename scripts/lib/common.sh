@@ -19,6 +19,8 @@ vesk_packages=(
     "Xvfb:xvfb"
     "import:imagemagick"
     "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf:fonts-dejavu-core"
+    "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf:fonts-liberation"
+    "/usr/lib/wine/wine:wine32:i386"
     "/usr/share/i18n/locales/ja_JP:locales"
     "flock:util-linux"
     "/usr/src/googletest/CMakeLists.txt:googletest"
@@ -37,6 +39,10 @@ vesk_install_missing() {
     echo "Installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo=sudo
+    # Wine's 32-bit side (for the i686 tests) comes from Debian's i386 architecture.
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
@@ -49,9 +55,12 @@ vesk_build() {
             -DCMAKE_TOOLCHAIN_FILE="$VESK_ROOT/cmake/toolchain-mingw-x86_64.cmake"
     fi
     cmake --build "$VESK_BUILD" -j "$jobs"
-    # The 32-bit build: built, never run (this Wine runs 64-bit programs only).
-    if [ ! -f "$VESK_BUILD_X86/build.ninja" ]; then
-        cmake -S "$VESK_ROOT" -B "$VESK_BUILD_X86" -G Ninja -DVESK_BUILD_TESTS=OFF \
+    # The 32-bit build, with the test programs of the monitor and the serial layer: ctest of
+    # the main build runs them in the main build's Wine lanes.
+    if ! grep -qs "^VESK_WINE_ROOT:PATH=$VESK_BUILD/wine$" "$VESK_BUILD_X86/CMakeCache.txt" ||
+       [ ! -f "$VESK_BUILD_X86/build.ninja" ]; then
+        cmake -S "$VESK_ROOT" -B "$VESK_BUILD_X86" -G Ninja -DVESK_BUILD_TESTS=ON \
+            -DVESK_WINE_ROOT="$VESK_BUILD/wine" \
             -DCMAKE_TOOLCHAIN_FILE="$VESK_ROOT/cmake/toolchain-mingw-i686.cmake"
     fi
     cmake --build "$VESK_BUILD_X86" -j "$jobs"

@@ -10,9 +10,10 @@
 #   laneN/ports/comM      symbolic links that COM1..COM4 of the prefix point at; a simulator
 #                         re-points one at its pseudo-terminal, otherwise /dev/null
 #   laneN/win.ini.pristine  the prefix's win.ini as made, restored before every run
+#   laneN/display, xvfb.pid  the lane's X display number and its Xvfb
 #   runs/                 one folder per test run (simulator logs, paper), removed on success
-# Lane N's X display is :(VESK_DISPLAY_BASE + N), VESK_DISPLAY_BASE 90 unless set; two
-# checkouts that test at the same time on one machine need different bases.
+# Lane N's X display is the first free one of :(VESK_DISPLAY_BASE + N + k * lanes),
+# VESK_DISPLAY_BASE 90 unless set (see lane_start_x).
 
 : "${VESK_WINE_ROOT:?VESK_WINE_ROOT names the folder of the test lanes}"
 VESK_WINE_LANES=${VESK_WINE_LANES:-4}
@@ -26,8 +27,41 @@ if [ -x /usr/lib/wine/wine64 ]; then VESK_WINE=/usr/lib/wine/wine64; else VESK_W
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
+# Wine's own dialogs (the communications settings dialog) speak the language of the locale:
+# every run is English, whatever the machine's locale. A test that needs another locale names
+# it in VESK_TEST_LOCALE.
+export LC_ALL=${VESK_TEST_LOCALE:-C.UTF-8}
+export LANGUAGE=
+
+# Whether Wine's 32-bit side can run here: its package is installed and the kernel runs
+# 32-bit executables (some virtual machines' kernels refuse them with ENOEXEC).
+wine32_runs() {
+    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
 # The recipe of the template prefix: a template or lane made by another recipe is made again.
-VESK_PREFIX_RECIPE=2
+# A prefix made before Wine's 32-bit side was installed may no longer start 64-bit programs,
+# so the recipe names whether that side is there.
+VESK_PREFIX_RECIPE=3
+wine32_runs && VESK_PREFIX_RECIPE=3-wow64
+
+# The faces the dialog templates name, each with the font the lanes give it and the dialog
+# base width that font yields at 8 points: Windows' own proportions (the wizard frame's
+# Verdana is wider than the pages' "MS Sans Serif"), from fonts the scripts install.
+# VESK_TEST_FONTS=wide gives the pages' faces the frame's font instead, as on a machine that
+# has no narrower stand-in: the tests of that run prove that no window is cut then.
+VESK_FONT_FACES=("Verdana" "MS Sans Serif" "MS Shell Dlg")
+case ${VESK_TEST_FONTS:-windows} in
+windows)
+    VESK_FONT_STANDINS=("DejaVu Sans" "Liberation Sans" "Liberation Sans")
+    VESK_FONT_WIDTHS=(7 6 6) ;;
+wide)
+    VESK_FONT_STANDINS=("DejaVu Sans" "DejaVu Sans" "DejaVu Sans")
+    VESK_FONT_WIDTHS=(7 7 7) ;;
+*)
+    echo "lanes: unknown font set VESK_TEST_FONTS=$VESK_TEST_FONTS" >&2
+    return 1 ;;
+esac
 
 lane_dir() { echo "$VESK_WINE_ROOT/lane$1"; }
 
@@ -96,6 +130,8 @@ template_ensure() {
                 # delete the monitor themselves.
                 echo "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\Monitors\\Vesk Port Monitor]"
                 echo "\"Driver\"=\"veskmon.dll\""
+                echo
+                fonts_reg_section
             } >"$reg"
             "$VESK_WINE" regedit /S "$(winepath_of "$reg")" </dev/null >/dev/null 2>&1 8>&- 9>&-
             wineserver -k >/dev/null 2>&1
@@ -140,37 +176,96 @@ lane_start_server() {
         # test's caller is reading, so that none of them holds it open after the test.
         "$VESK_WINE" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 9>&-
     fi
-    lane_ensure_fonts || echo "winetest: the lane's font stand-ins could not be set" >&2
-    return 0
+    lane_ensure_fonts
 }
 
 lane_reset_profile() {
     cp "$LANE_DIR/win.ini.pristine" "$WINEPREFIX/drive_c/windows/win.ini"
 }
 
-# Wine has no Verdana, the font of setup's wizard frame; without it the frame gets a
-# narrower font than on Windows and its pages no longer fit. DejaVu Sans (the Vera design,
-# whose metrics Verdana shares) stands in for it, once per lane (the wineserver must run).
-lane_ensure_fonts() {
-    [ -f "$LANE_DIR/fonts-ready" ] && return 0
-    "$VESK_WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-        /v Verdana /d "DejaVu Sans" /f </dev/null >/dev/null 2>&1 9>&- || return 1
-    touch "$LANE_DIR/fonts-ready"
+# The registry section that gives each face of the templates its stand-in.
+fonts_reg_section() {
+    local i
+    echo "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]"
+    for i in "${!VESK_FONT_FACES[@]}"; do
+        echo "\"${VESK_FONT_FACES[$i]}\"=\"${VESK_FONT_STANDINS[$i]}\""
+    done
 }
 
-# Starts the lane's X server if it is not running; exports DISPLAY.
+# What fontcheck must print for the lane's fonts to be right.
+fonts_expected() {
+    local i
+    for i in "${!VESK_FONT_FACES[@]}"; do
+        echo "${VESK_FONT_FACES[$i]}=${VESK_FONT_STANDINS[$i]},${VESK_FONT_WIDTHS[$i]}"
+    done
+}
+
+fonts_seen() {
+    "$VESK_WINE" "$VESK_BIN_DIR/fontcheck.exe" "${VESK_FONT_FACES[@]}" </dev/null 2>/dev/null 9>&- |
+        tr -d '\r'
+}
+
+# Checks, before every run, that each face the dialog templates name resolves to its
+# stand-in with the expected width (a dialog's size in pixels follows its font, and the
+# dialog tests measure sizes). A lane whose substitutes were changed is set again; a lane
+# that still differs fails the run (the wineserver must run).
+lane_ensure_fonts() {
+    : "${VESK_BIN_DIR:?VESK_BIN_DIR names the folder of fontcheck.exe}"
+    local expected seen reg
+    expected=$(fonts_expected)
+    seen=$(fonts_seen)
+    [ "$seen" = "$expected" ] && return 0
+    reg="$LANE_DIR/fonts.reg"
+    { echo "REGEDIT4"; echo; fonts_reg_section; } >"$reg"
+    "$VESK_WINE" regedit /S "$(winepath_of "$reg")" </dev/null >/dev/null 2>&1 9>&-
+    seen=$(fonts_seen)
+    [ "$seen" = "$expected" ] && return 0
+    {
+        echo "winetest: the dialogs of lane $LANE would not get the fonts the tests rely on."
+        echo "  expected (face=font,dialog base width):"
+        echo "$expected" | sed -e 's/^/    /'
+        echo "  seen:"
+        echo "${seen:-(fontcheck.exe printed nothing)}" | sed -e 's/^/    /'
+        echo "  The scripts install fonts-dejavu-core and fonts-liberation; run scripts/test."
+    } >&2
+    return 1
+}
+
+# Starts the lane's X server if it is not running; exports DISPLAY. The display number is
+# the first free one of the lane's own series (VESK_DISPLAY_BASE + lane, then every
+# VESK_WINE_LANES-th after it): a number whose lock or socket exists belongs to a server this
+# lane did not start and is passed over, never cleared.
 lane_start_x() {
-    local n=$((${VESK_DISPLAY_BASE:-90} + LANE))
-    export DISPLAY=":$n"
-    if [ -S "/tmp/.X11-unix/X$n" ] && [ -f "$LANE_DIR/xvfb.pid" ] && kill -0 "$(cat "$LANE_DIR/xvfb.pid")" 2>/dev/null; then
+    local n pid
+    n=$(cat "$LANE_DIR/display" 2>/dev/null)
+    pid=$(cat "$LANE_DIR/xvfb.pid" 2>/dev/null)
+    if [ -n "$n" ] && [ -n "$pid" ] && [ -S "/tmp/.X11-unix/X$n" ] && kill -0 "$pid" 2>/dev/null; then
+        export DISPLAY=":$n"
         return 0
     fi
-    rm -f "/tmp/.X$n-lock" "/tmp/.X11-unix/X$n"
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 9>&- &
-    echo $! >"$LANE_DIR/xvfb.pid"
-    local i
-    for ((i = 0; i < 100; i++)); do [ -S "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.05; done
-    echo "winetest: Xvfb :$n did not start" >&2
+    rm -f "$LANE_DIR/xvfb.pid" "$LANE_DIR/display"
+    # Wine's desktop stays on the display of the wineserver's first program: a new X server
+    # needs a new wineserver.
+    [ -d "$WINEPREFIX" ] && wineserver -k </dev/null >/dev/null 2>&1 9>&-
+    local k i
+    for ((k = 0; k < 16; k++)); do
+        n=$((${VESK_DISPLAY_BASE:-90} + LANE + k * VESK_WINE_LANES))
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 9>&- &
+        pid=$!
+        for ((i = 0; i < 100; i++)); do
+            if [ -S "/tmp/.X11-unix/X$n" ] && kill -0 "$pid" 2>/dev/null; then
+                echo "$pid" >"$LANE_DIR/xvfb.pid"
+                echo "$n" >"$LANE_DIR/display"
+                export DISPLAY=":$n"
+                return 0
+            fi
+            kill -0 "$pid" 2>/dev/null || break   # another server took the number first
+            sleep 0.05
+        done
+        kill "$pid" 2>/dev/null
+    done
+    echo "winetest: no X display could be started for lane $LANE" >&2
     return 1
 }
 
@@ -185,7 +280,8 @@ lanes_stop_all() {
     for ((i = 0; i < VESK_WINE_LANES; i++)); do
         local d; d=$(lane_dir "$i")
         [ -d "$d/prefix" ] && WINEPREFIX="$d/prefix" wineserver -k >/dev/null 2>&1
-        [ -f "$d/xvfb.pid" ] && kill "$(cat "$d/xvfb.pid")" 2>/dev/null && rm -f "$d/xvfb.pid"
+        [ -f "$d/xvfb.pid" ] && kill "$(cat "$d/xvfb.pid")" 2>/dev/null
+        rm -f "$d/xvfb.pid" "$d/display"
     done
     return 0
 }

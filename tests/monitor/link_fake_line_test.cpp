@@ -127,7 +127,7 @@ TEST(FakeLineWakeup, DsrRaisedDuringTheWakeupEndsIt) {
     FakeLine line;
     line.SetReadTimeouts(200, 300);
     line.onWrite = [](FakeLine&, const std::string&) {};
-    HANDLE t = CreateThread(nullptr, 0, [](void* p) -> DWORD {
+    HANDLE t = CreateThread(nullptr, 0, [](void* p) WINAPI -> DWORD {
         Sleep(150);
         static_cast<FakeLine*>(p)->SetDsr(true);
         return 0;
@@ -240,7 +240,7 @@ struct Writer {
     DWORD written = 0, error = 0;
     HANDLE thread = nullptr;
     void Start() {
-        thread = CreateThread(nullptr, 0, [](void* p) -> DWORD {
+        thread = CreateThread(nullptr, 0, [](void* p) WINAPI -> DWORD {
             auto* w = static_cast<Writer*>(p);
             w->ok = VeskWritePort(w->entry, reinterpret_cast<LPBYTE>(w->data.data()),
                                   static_cast<DWORD>(w->data.size()), &w->written);

@@ -130,9 +130,15 @@ TEST(PackingStrings, PortSizesFollowTheLevel) {
     PortList list{kPortListSignature, nullptr};
     PortEntry* e = VeskCreatePortEntry(&list, L"VESK2:");
     ASSERT_NE(e, nullptr);
-    EXPECT_EQ(GetPortSize(e, 1), sizeof(PORT_INFO_1W) + 2 * 7);
+#ifdef _WIN64
+    const DWORD level1 = sizeof(PORT_INFO_1W), level2 = sizeof(PORT_INFO_2W);
+#else
+    // The 32-bit spooler's layout: one pointer, and four pointers and a DWORD.
+    const DWORD level1 = 4, level2 = 20;
+#endif
+    EXPECT_EQ(GetPortSize(e, 1), level1 + 2 * 7);
     // The strings come from this program's copy of the monitor's string table.
-    EXPECT_EQ(GetPortSize(e, 2), sizeof(PORT_INFO_2W) + 2 * (6 + 17 + 17 + 3));
+    EXPECT_EQ(GetPortSize(e, 2), level2 + 2 * (6 + 17 + 17 + 3));
     EXPECT_EQ(GetPortSize(e, 3), 0u);
     BYTE buf[8];
     EXPECT_EQ(CopyIniPortToPort(e, 3, buf, buf + 8), nullptr);

@@ -134,7 +134,7 @@ TEST_F(SerialLine, ReadEndsAtOnceWhenItsStopEventIsSet) {
     } a{h, stop, TRUE, 0, 99, 0};
     HANDLE t = CreateThread(
         nullptr, 0,
-        [](void* p) -> DWORD {
+        [](void* p) WINAPI -> DWORD {
             auto* a = static_cast<Args*>(p);
             char buf[30];
             DWORD start = GetTickCount();
