@@ -4,6 +4,7 @@
 
 #include "line_setting_boxes.h"
 #include "resource.h"
+#include "window_fit.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ const MessageMap* CPortSettingsDlg::GetMessageMap() const {
 }
 
 BOOL CPortSettingsDlg::OnInitDialog() {
+    FitDialogTexts(m_hWnd);
     SetWindowTextA(m_hWnd, m_strPortName.c_str());
     FillLineSettingBoxes(m_hWnd);
     if (!m_pConfig) {

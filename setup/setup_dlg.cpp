@@ -1,5 +1,7 @@
 #include "setup_dlg.h"
 
+#include <algorithm>
+
 #include "hyperlink.h"
 #include "install_choices.h"
 #include "licence_page.h"
@@ -11,6 +13,7 @@
 #include "saved_state.h"
 #include "start_up.h"
 #include "tinted_label.h"
+#include "window_fit.h"
 
 namespace {
 
@@ -132,12 +135,35 @@ bool CSetupDlg::ShowPage(int index) {
     MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&m_rcSeparator), 2);
     SetWindowPos(page.GetSafeHwnd(), nullptr, m_rcSeparator.right + kPageGap, m_rcSeparator.top,
                  0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    FitFrameToPage(page.GetSafeHwnd());
     ShowWindow(page.GetSafeHwnd(), SW_SHOW);
     m_pCurrentPage = &page;
 
     // The keyboard stays with the page shown, not with the hidden one.
     if (HWND first = GetNextDlgTabItem(page.GetSafeHwnd(), nullptr, FALSE)) SetFocus(first);
     return true;
+}
+
+void CSetupDlg::FitFrameToPage(HWND page) {
+    // The frame and its pages come from templates with different fonts, so their pixel sizes
+    // keep the intended proportions only where both fonts are the ones named. Where a font
+    // is substituted, or at another DPI, the frame grows until the page fits, with the same
+    // margin right of and below the page as the gap left of it.
+    RECT pageRect, client;
+    GetWindowRect(page, &pageRect);
+    GetClientRect(m_hWnd, &client);
+    int neededWidth = m_rcSeparator.right + kPageGap + (pageRect.right - pageRect.left) + kPageGap;
+    int neededHeight = m_rcSeparator.top + (pageRect.bottom - pageRect.top) + kPageGap;
+    int dx = std::max(0, neededWidth - static_cast<int>(client.right));
+    int dy = std::max(0, neededHeight - static_cast<int>(client.bottom));
+    if (dx == 0 && dy == 0) return;
+    GrowWindowAboutCentre(m_hWnd, dx, dy);
+    // The separator runs down the whole frame, as in the template.
+    if (dy > 0) {
+        SetWindowPos(Item(IDC_SEPARATOR), nullptr, 0, 0, m_rcSeparator.right - m_rcSeparator.left,
+                     m_rcSeparator.bottom - m_rcSeparator.top + dy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 void CSetupDlg::CancelWizard() {

@@ -73,6 +73,9 @@ private:
     // Shows the page at `index`, making its window the first time. False, with nothing
     // changed, when there is no such page or its window cannot be made.
     bool ShowPage(int index);
+    // Grows the frame (never shrinks it) so that `page`, placed beside the separator, lies
+    // wholly inside its client area.
+    void FitFrameToPage(HWND page);
     // True when the existing-driver page has nothing to ask: no driver of the chosen model.
     bool SkipExistingDriverPage() const;
 

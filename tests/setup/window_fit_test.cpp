@@ -1,0 +1,178 @@
+// Setup's windows stay whole whatever fonts the machine gives them: every page lies inside
+// the wizard frame, which stays centred, and no text of the port settings dialog or of the
+// please-wait window is cut. The lanes run these tests twice: with Windows' proportions
+// (the frame's font wider than the pages') and with the pages' font as wide as the frame's.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "install_choices.h"
+#include "please_wait_dlg.h"
+#include "port_settings_dlg.h"
+#include "resource.h"
+#include "setup_fixture.h"
+#include "wizard_test.h"
+
+using namespace st;
+
+namespace {
+
+RECT ScreenRect(HWND window) {
+    RECT rc{};
+    GetWindowRect(window, &rc);
+    return rc;
+}
+
+RECT ClientOnScreen(HWND window) {
+    RECT rc{};
+    GetClientRect(window, &rc);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+::testing::AssertionResult Inside(const RECT& inner, const RECT& outer) {
+    if (inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+        inner.bottom <= outer.bottom)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "(" << inner.left << "," << inner.top << ")-(" << inner.right << "," << inner.bottom
+           << ") is not inside (" << outer.left << "," << outer.top << ")-(" << outer.right << ","
+           << outer.bottom << ")";
+}
+
+// The window is centred on the work area of its monitor, to the pixel that halving allows.
+::testing::AssertionResult Centred(HWND window) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    RECT rc = ScreenRect(window);
+    const RECT& work = monitor.rcWork;
+    long dx = (rc.left + rc.right) - (work.left + work.right);
+    long dy = (rc.top + rc.bottom) - (work.top + work.bottom);
+    if (dx >= -2 && dx <= 2 && dy >= -2 && dy <= 2) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "off the work area's centre by (" << dx / 2.0 << ","
+                                         << dy / 2.0 << ") pixels";
+}
+
+std::wstring WindowTextW(HWND window) {
+    int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
+    return text;
+}
+
+// The height the platform needs to draw a static text's lines in its control's width and font.
+int LinesHeight(HWND control) {
+    std::wstring text = WindowTextW(control);
+    RECT rc{};
+    GetClientRect(control, &rc);
+    HDC dc = GetDC(control);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT needed{0, 0, rc.right, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return needed.bottom;
+}
+
+bool IsText(HWND control) {
+    char cls[16] = "";
+    GetClassNameA(control, cls, sizeof cls);
+    LONG type = GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK;
+    return lstrcmpiA(cls, "Static") == 0 && type <= SS_RIGHT && GetWindowTextLengthW(control) > 0;
+}
+
+// Every text of `dialog` shows all its lines, every control lies inside the client area, and
+// no two controls overlap (a text that grew pushed what was below it down).
+void ExpectWhole(HWND dialog) {
+    RECT client = ClientOnScreen(dialog);
+    std::vector<HWND> children;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
+    ASSERT_FALSE(children.empty());
+    int texts = 0;
+    for (HWND c : children) {
+        RECT rc = ScreenRect(c);
+        EXPECT_TRUE(Inside(rc, client)) << "control " << GetDlgCtrlID(c);
+        if (IsText(c)) {
+            ++texts;
+            RECT inner{};
+            GetClientRect(c, &inner);
+            EXPECT_LE(LinesHeight(c), inner.bottom)
+                << "the text \"" << WindowTextW(c).substr(0, 40).c_str() << "...\" is cut";
+        }
+        for (HWND other : children) {
+            if (other <= c) continue;
+            RECT a = ScreenRect(c), b = ScreenRect(other), both{};
+            EXPECT_FALSE(IntersectRect(&both, &a, &b))
+                << "controls " << GetDlgCtrlID(c) << " and " << GetDlgCtrlID(other) << " overlap";
+        }
+    }
+    EXPECT_GT(texts, 0);
+}
+
+HWND ToNextPage(HWND wizard, HWND page, int controlOfNext) {
+    Click(page, IDC_NEXT);
+    return WaitForPage(wizard, controlOfNext);
+}
+
+}  // namespace
+
+TEST(WindowFit, EveryPageLiesInsideTheFrameWhichStaysCentred) {
+    FreshChoices();
+    CSetupDlg frame;
+    RunWizard(frame, [&](HWND wizard) {
+        ASSERT_TRUE(wizard);
+        // Never smaller than its template says.
+        RECT templateSize{0, 0, 398, 303};
+        MapDialogRect(wizard, &templateSize);
+        RECT client{};
+        GetClientRect(wizard, &client);
+        EXPECT_GE(client.right, templateSize.right);
+        EXPECT_GE(client.bottom, templateSize.bottom);
+
+        HWND separator = GetDlgItem(wizard, IDC_SEPARATOR);
+        HWND page = WaitForPage(wizard, IDC_ACCEPT);
+        ASSERT_TRUE(page);
+        Click(page, IDC_ACCEPT);
+        struct Step { const char* name; int control; } steps[] = {
+            {"licence", IDC_ACCEPT}, {"port settings", IDC_COM_PORT}, {"model", IDC_MODEL_LIST}};
+        for (size_t i = 0; i < std::size(steps); ++i) {
+            if (i > 0) page = ToNextPage(wizard, page, steps[i].control);
+            ASSERT_TRUE(page) << steps[i].name;
+            RECT pageRect = ScreenRect(page), line = ScreenRect(separator);
+            EXPECT_EQ(pageRect.left, line.right + CSetupDlg::kPageGap) << steps[i].name;
+            EXPECT_EQ(pageRect.top, line.top) << steps[i].name;
+            EXPECT_TRUE(Inside(pageRect, ClientOnScreen(wizard))) << "the " << steps[i].name << " page";
+            EXPECT_GE(line.bottom, pageRect.bottom) << "the separator runs beside the whole page";
+            EXPECT_TRUE(Centred(wizard)) << steps[i].name;
+        }
+        PostMessageA(wizard, WM_CLOSE, 0, 0);
+    });
+}
+
+TEST(WindowFit, ThePortSettingsDialogShowsEveryTextWhole) {
+    CPortSettingsDlg dialog("COM1:", nullptr);
+    bool seen = false;
+    Drive([&] { dialog.DoModal(); }, [&] {
+        HWND window = WaitForDialog("COM1");
+        if (!window) return;
+        seen = true;
+        ExpectWhole(window);
+        EXPECT_TRUE(Centred(window));
+        Click(window, IDCANCEL);
+    });
+    EXPECT_TRUE(seen);
+}
+
+TEST(WindowFit, ThePleaseWaitWindowShowsItsTextWhole) {
+    CPleaseWaitDlg wait;
+    ASSERT_TRUE(wait.Create(nullptr));
+    HWND window = wait.GetSafeHwnd();
+    ExpectWhole(window);
+    EXPECT_TRUE(Centred(window));
+    HWND text = GetDlgItem(window, IDC_PLEASE_WAIT_TEXT);
+    EXPECT_EQ(WindowTextW(text), L"Attempting to install the printer  -  Please wait");
+    wait.DestroyWindow();
+}
