@@ -174,11 +174,15 @@ TEST_F(SerialOpen, SettingsOpenGoesThroughTheNonspooledName) {
     EXPECT_EQ(sim.State()["pc_ixon"], "0");
     ExpectLinkState(h, 38400, TWOSTOPBITS);
 
-    // The same device: bytes written reach the printer.
+    // The same device: a byte written reaches the printer, which hears it at the port's
+    // settings.
+    sim.Control("settings 38400,n,8,2");
+    sim.Sync();
     DWORD written = 0;
     EXPECT_TRUE(WriteBuffer(h, "\x18", 1, &written));
     EXPECT_EQ(written, 1u);
-    EXPECT_TRUE(sim.WaitFor("cans", 0, 1000));
+    EXPECT_TRUE(sim.WaitFor("received", 1, 5000));
+    EXPECT_EQ(vt::Hex(vt::BytesFromPc(sim.WireLog())), "18");
     CloseHandle(h);
 
     // The next open replaces the private name's definition and reaches the same device.
