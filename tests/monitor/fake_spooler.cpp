@@ -43,12 +43,8 @@ std::wstring FakeSpooler::Log() {
 int FakeSpooler::Count(const std::wstring& text) {
     std::wstring log = Log();
     int n = 0;
-    for (size_t start = 0; start < log.size();) {
-        size_t end = log.find(L'\n', start);
-        if (end == std::wstring::npos) end = log.size();
-        if (log.substr(start, end - start).find(text) != std::wstring::npos) ++n;
-        start = end + 1;
-    }
+    if (text.empty()) return n;
+    for (size_t at = log.find(text); at != std::wstring::npos; at = log.find(text, at + text.size())) ++n;
     return n;
 }
 

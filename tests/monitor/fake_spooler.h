@@ -20,7 +20,8 @@ public:
     void Configure(const wchar_t* key, const wchar_t* value);
     void Answer(int button) { Configure(L"answer", std::to_wstring(button).c_str()); }
     std::wstring Log();
-    // Number of log lines that contain `text`.
+    // How often `text` occurs in the log; a text may span lines (a question with a line
+    // break in its message).
     int Count(const std::wstring& text);
     HMODULE module() const { return module_; }
 

@@ -18,8 +18,10 @@
 
 namespace {
 
-// IOCTL_SERIAL_GET_BAUD_RATE of the serial driver interface.
+// IOCTL_SERIAL_GET_BAUD_RATE and IOCTL_SERIAL_GET_TIMEOUTS of the serial driver interface;
+// the driver's time-out record has the layout of COMMTIMEOUTS.
 constexpr DWORD kGetBaudRate = CTL_CODE(FILE_DEVICE_SERIAL_PORT, 20, METHOD_BUFFERED, FILE_ANY_ACCESS);
+constexpr DWORD kGetTimeouts = CTL_CODE(FILE_DEVICE_SERIAL_PORT, 8, METHOD_BUFFERED, FILE_ANY_ACCESS);
 
 // Print data without the bytes the printer takes as commands (CAN, ESC, GS).
 std::string Receipt(size_t bytes, unsigned seed = 1) {
@@ -173,11 +175,13 @@ TEST_F(JobPath, PrinterAtOtherSettingsAsksTheUserAndDeletesTheJob) {
     spooler.Answer(IDNO);
     EXPECT_FALSE(Start());
     std::wstring log = spooler.Log();
-    EXPECT_EQ(spooler.Count(L"[Vesk Port Monitor] The printer settings are not the same with the PC "
-                            L"serial port settings.\nPlease click yes"), 0)
-        << "one line each";
-    EXPECT_EQ(spooler.Count(L"Ask job 7 [Vesk Port Monitor] The printer settings are not the same"), 1)
+    // The whole question, its two lines and its Yes and No buttons, asked once for job 7.
+    EXPECT_EQ(spooler.Count(L"Ask job 7 [Vesk Port Monitor] The printer settings are not the same with the PC "
+                            L"serial port settings.\nPlease click yes if you want to select the printer "
+                            L"settings! style 0x4 timeout 600 -> 7\n"),
+              1)
         << vt::Narrow(log);
+    EXPECT_EQ(spooler.Count(L"Ask "), 1);
     EXPECT_EQ(spooler.Count(L"SetJobW 7 status 0x20 document receipt"), 1) << vt::Narrow(log);
     EXPECT_EQ(spooler.Count(L"SetJobW 7 command 5"), 1);
     EXPECT_EQ(spooler.Count(L"ClosePrinter"), 1);
@@ -261,8 +265,24 @@ TEST_F(JobPath, SmallerEntryPointsOfAnOpenPort) {
     EXPECT_FALSE(table->Monitor.pfnGetPrinterDataFromPort(port, 0, nullptr, nullptr, 0, nullptr, 0, &returned));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 
+    // The time-outs as the port's device has them, read through the port.
+    auto deviceTimeouts = [&] {
+        COMMTIMEOUTS now{};
+        DWORD size = 0;
+        EXPECT_TRUE(table->Monitor.pfnGetPrinterDataFromPort(port, kGetTimeouts, nullptr, nullptr, 0,
+                                                             reinterpret_cast<LPWSTR>(&now), sizeof now, &size));
+        EXPECT_EQ(size, sizeof now);
+        return now;
+    };
+    COMMTIMEOUTS opened = deviceTimeouts();
+    EXPECT_EQ(opened.ReadIntervalTimeout, 200u);
+    EXPECT_EQ(opened.ReadTotalTimeoutConstant, 5000u);
     COMMTIMEOUTS t{100, 0, 1000, 0, 0};
     EXPECT_FALSE(table->Monitor.pfnSetPortTimeOuts(port, &t, 1)) << "reserved must be 0";
+    EXPECT_EQ(deviceTimeouts().ReadIntervalTimeout, 200u) << "a refused call changes nothing";
     EXPECT_TRUE(table->Monitor.pfnSetPortTimeOuts(port, &t, 0));
+    COMMTIMEOUTS set = deviceTimeouts();
+    EXPECT_EQ(set.ReadIntervalTimeout, 100u);
+    EXPECT_EQ(set.ReadTotalTimeoutConstant, 1000u);
     EXPECT_TRUE(End());
 }
