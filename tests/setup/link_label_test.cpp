@@ -61,6 +61,16 @@ LPARAM At(int x, int y) {
     return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y));
 }
 
+// The fonts this process holds, counted in the GDI handle table: Wine resolves a handle by its
+// table index alone when the handle's upper half is zero. (GetGuiResources, which Windows
+// offers for counting, gives 0 under Wine.)
+int LiveFonts() {
+    int fonts = 0;
+    for (UINT_PTR index = 1; index < 0x10000; ++index)
+        fonts += GetObjectType(reinterpret_cast<HGDIOBJ>(index)) == OBJ_FONT;
+    return fonts;
+}
+
 }  // namespace
 
 TEST_F(Links, LinksAreBlueAndLabelsTheirOwnColourWhateverTheHostSays) {
@@ -139,10 +149,11 @@ TEST_F(Links, DestroyingTheDialogLeavesNoFontBehind) {
     // Once, so that the objects the first dialog of a process makes for good are made.
     MakeHyperlink(host, IDC_LINK_A, "x");
     DestroyWindow(host);
+    int fontsBefore = LiveFonts();
     host = CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(IDD_LINK_HOST), nullptr, &HostProc, 0);
     ASSERT_TRUE(host);
+    int fontsOfTheDialog = LiveFonts();
 
-    DWORD objectsBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     MakeTintedLabel(host, IDC_LABEL, TRUE, FALSE, FALSE, RGB(0, 0, 0));
     MakeTintedLabel(host, IDC_PLAIN, TRUE, TRUE, FALSE, RGB(0, 0, 0));
     for (int id : {IDC_LINK_A, IDC_LINK_B, IDC_LINK_C}) MakeHyperlink(host, id, "https://a.example/");
@@ -150,10 +161,12 @@ TEST_F(Links, DestroyingTheDialogLeavesNoFontBehind) {
     for (int id : {IDC_LABEL, IDC_PLAIN}) made.push_back(GetPropA(Item(id), "_Static_Customized_Font_"));
     for (int id : {IDC_LINK_A, IDC_LINK_B, IDC_LINK_C}) made.push_back(GetPropA(Item(id), "_Hyperlink_Underline_Font_"));
     for (HGDIOBJ font : made) ASSERT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
+    // The count sees them: one font for each label and each link, and no other.
+    EXPECT_EQ(LiveFonts(), fontsOfTheDialog + static_cast<int>(made.size()));
 
     DestroyWindow(host);
     for (HGDIOBJ font : made) EXPECT_EQ(GetObjectType(font), 0u) << "every font made is deleted";
-    EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), objectsBefore);
+    EXPECT_EQ(LiveFonts(), fontsBefore) << "no font is left behind";
 }
 
 TEST(PageHeader, SplitsItsTextIntoTitleAndSubtitleWhenPainted) {
