@@ -180,7 +180,7 @@ TEST_F(UiFlows, InvalidNameKeepsTheDialogOpenWithItsMessage) {
         vt::PostClick(name, IDOK);
         HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 20000);
         ASSERT_TRUE(box);
-        message = vt::DialogTexts(box);
+        message = vt::WideMessageText(box);
         vt::PostClick(box, IDOK);
         Sleep(300);
         stillOpen = IsWindow(name) && IsWindowVisible(name);
@@ -188,7 +188,7 @@ TEST_F(UiFlows, InvalidNameKeepsTheDialogOpenWithItsMessage) {
     });
     EXPECT_FALSE(ok);
     EXPECT_EQ(error, kCancelled);
-    EXPECT_FALSE(message.empty());
+    EXPECT_EQ(message, L"'no<such>port' is an invalid port name.");
     EXPECT_TRUE(stillOpen) << "the user may correct the name";
 }
 
@@ -210,8 +210,37 @@ TEST_F(UiFlows, ConfiguringAnotherMonitorsPortHasNothingToDo) {
     EXPECT_NE(message.find(L"There is nothing to configure for this port."), std::wstring::npos);
 }
 
-TEST_F(UiFlows, ConfiguringAComPortRunsTheSystemsSettingsDialog) {
-    bool shown = false;
+namespace {
+
+// COM1's default configuration as the platform keeps it, put back when the test ends.
+class DefaultConfigGuard {
+public:
+    DefaultConfigGuard() {
+        saved.dwSize = sizeof saved;
+        DWORD size = sizeof saved;
+        read = GetDefaultCommConfigW(L"COM1", &saved, &size) != FALSE;
+    }
+    ~DefaultConfigGuard() {
+        if (read) SetDefaultCommConfigW(L"COM1", &saved, sizeof saved);
+    }
+    static COMMCONFIG Now() {
+        COMMCONFIG config{};
+        config.dwSize = sizeof config;
+        DWORD size = sizeof config;
+        EXPECT_TRUE(GetDefaultCommConfigW(L"COM1", &config, &size)) << GetLastError();
+        return config;
+    }
+    bool read = false;
+    COMMCONFIG saved{};
+};
+
+}  // namespace
+
+TEST_F(UiFlows, ConfiguringAComPortStoresWhatTheSystemsSettingsDialogChose) {
+    DefaultConfigGuard guard;
+    ASSERT_TRUE(guard.read) << GetLastError();
+    DWORD baud = guard.saved.dcb.BaudRate == 19200 ? 4800 : 19200;
+    bool shown = false, chose = false;
     BOOL ok = FALSE;
     DWORD err = 0;
     vt::Drive([&] {
@@ -221,8 +250,15 @@ TEST_F(UiFlows, ConfiguringAComPortRunsTheSystemsSettingsDialog) {
         HWND dlg = vt::WaitForDialog(L"COM1", 20000, vt::Caption::Contains);
         ASSERT_TRUE(dlg);
         shown = true;
+        chose = vt::ChooseComboItemByLabel(dlg, L"Baud Rate", std::to_wstring(baud));
         vt::PostClick(dlg, IDOK);
     });
     EXPECT_TRUE(shown) << "error " << err;
+    EXPECT_TRUE(chose);
     EXPECT_TRUE(ok) << "error " << err;
+    COMMCONFIG now = DefaultConfigGuard::Now();
+    EXPECT_EQ(now.dcb.BaudRate, baud) << "the choice is COM1's configuration now";
+    EXPECT_EQ(now.dcb.ByteSize, guard.saved.dcb.ByteSize);
+    EXPECT_EQ(now.dcb.Parity, guard.saved.dcb.Parity);
+    EXPECT_EQ(now.dcb.StopBits, guard.saved.dcb.StopBits);
 }
