@@ -8,7 +8,9 @@ namespace {
 
 struct Child {
     HWND hwnd;
-    RECT rect;  // in the dialog's client coordinates
+    RECT rect;       // as laid out by the template, in the dialog's client coordinates
+    int grow = 0;    // extra height the control needs (a text) or gets (a box around one)
+    int shift = 0;   // how far it moves down
 };
 
 std::vector<Child> ChildrenOf(HWND dialog) {
@@ -24,13 +26,15 @@ std::vector<Child> ChildrenOf(HWND dialog) {
     return children;
 }
 
-// The height a static text control needs for its text at its width, or 0 when it is no
-// text control (pictures, lines, frames) or has no text.
-int NeededTextHeight(HWND control, int width) {
+// The extra height a static text control needs to show every line of its text at its
+// width, drawn as the control draws it; 0 for anything else (pictures, lines, frames, texts
+// that show one line by design).
+int MissingTextHeight(HWND control) {
     char className[16] = "";
     GetClassNameA(control, className, sizeof className);
     if (lstrcmpiA(className, "Static") != 0) return 0;
     LONG style = GetWindowLongA(control, GWL_STYLE);
+    if (style & (SS_CENTERIMAGE | SS_ELLIPSISMASK)) return 0;
     UINT format = DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS;
     switch (style & SS_TYPEMASK) {
     case SS_LEFT: break;
@@ -39,20 +43,29 @@ int NeededTextHeight(HWND control, int width) {
     default: return 0;
     }
     if (style & SS_NOPREFIX) format |= DT_NOPREFIX;
+    if (style & SS_EDITCONTROL) format |= DT_EDITCONTROL;
     int length = GetWindowTextLengthW(control);
     if (length <= 0) return 0;
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
 
+    // The text is drawn inside the client area; borders take the rest of the window.
+    RECT client{};
+    GetClientRect(control, &client);
     HDC dc = GetDC(control);
     if (!dc) return 0;
     HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0));
     HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
-    RECT needed{0, 0, width, 0};
+    RECT needed{0, 0, client.right, 0};
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed, format);
     if (previous) SelectObject(dc, previous);
     ReleaseDC(control, dc);
-    return needed.bottom - needed.top;
+    return std::max(0, static_cast<int>(needed.bottom - client.bottom));
+}
+
+bool Encloses(const RECT& outer, const RECT& inner) {
+    return outer.left <= inner.left && outer.top <= inner.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
 }
 
 }  // namespace
@@ -80,25 +93,39 @@ void GrowWindowAboutCentre(HWND window, int dx, int dy) {
 
 void FitDialogTexts(HWND dialog) {
     std::vector<Child> children = ChildrenOf(dialog);
-    int grown = 0;
-    for (size_t i = 0; i < children.size(); ++i) {
-        Child& text = children[i];
-        int width = text.rect.right - text.rect.left;
-        int height = text.rect.bottom - text.rect.top;
-        int delta = NeededTextHeight(text.hwnd, width) - height;
-        if (delta <= 0) continue;
-        int oldBottom = text.rect.bottom;
-        text.rect.bottom += delta;
-        SetWindowPos(text.hwnd, nullptr, 0, 0, width, height + delta,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        // What lies below the text moves down with it; what stands beside it stays.
-        for (Child& other : children) {
-            if (other.hwnd == text.hwnd || other.rect.top < oldBottom) continue;
-            OffsetRect(&other.rect, 0, delta);
-            SetWindowPos(other.hwnd, nullptr, other.rect.left, other.rect.top, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-        grown += delta;
+    bool any = false;
+    for (Child& c : children) {
+        c.grow = MissingTextHeight(c.hwnd);
+        any = any || c.grow > 0;
     }
-    GrowWindowAboutCentre(dialog, 0, grown);
+    if (!any) return;
+
+    // Top to bottom: a control moves down as far as the lowest new bottom of the grown texts
+    // above it, so two texts side by side move what lies below them once, by the larger
+    // growth; a box around a grown text grows with it.
+    LONG oldLowest = 0, newLowest = 0;
+    for (Child& c : children) {
+        for (const Child& t : children) {
+            if (&t == &c || t.grow == 0 || t.rect.bottom > c.rect.top) continue;
+            c.shift = std::max(c.shift, t.shift + t.grow);
+        }
+    }
+    for (Child& c : children) {
+        for (const Child& t : children) {
+            if (&t == &c || t.grow == 0 || !Encloses(c.rect, t.rect)) continue;
+            c.grow = std::max(c.grow, t.shift + t.grow - c.shift);
+        }
+    }
+    for (Child& c : children) {
+        int width = c.rect.right - c.rect.left;
+        int height = c.rect.bottom - c.rect.top;
+        UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+        if (c.grow == 0) flags |= SWP_NOSIZE;
+        if (c.shift == 0) flags |= SWP_NOMOVE;
+        if (c.grow || c.shift)
+            SetWindowPos(c.hwnd, nullptr, c.rect.left, c.rect.top + c.shift, width, height + c.grow, flags);
+        oldLowest = std::max(oldLowest, c.rect.bottom);
+        newLowest = std::max(newLowest, c.rect.bottom + c.shift + c.grow);
+    }
+    GrowWindowAboutCentre(dialog, 0, newLowest - oldLowest);
 }

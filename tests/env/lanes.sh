@@ -33,35 +33,40 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export LC_ALL=${VESK_TEST_LOCALE:-C.UTF-8}
 export LANGUAGE=
 
-# Whether Wine's 32-bit side can run here: its package is installed and the kernel runs
-# 32-bit executables (some virtual machines' kernels refuse them with ENOEXEC).
+# Whether Wine's 32-bit side is installed, and whether it can run here: some virtual
+# machines' kernels refuse 32-bit executables (execve fails with ENOEXEC), which no package
+# can mend.
+wine32_installed() { [ -x /usr/lib/wine/wine ]; }
 wine32_runs() {
-    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+    wine32_installed && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
 # The recipe of the template prefix: a template or lane made by another recipe is made again.
-# A prefix made before Wine's 32-bit side was installed may no longer start 64-bit programs,
-# so the recipe names whether that side is there.
+# A prefix made before Wine's 32-bit side could run may no longer start 64-bit programs once
+# it can, so the recipe names whether that side runs.
 VESK_PREFIX_RECIPE=3
-wine32_runs && VESK_PREFIX_RECIPE=3-wow64
+if wine32_runs; then VESK_PREFIX_RECIPE=3-wow64; fi
 
 # The faces the dialog templates name, each with the font the lanes give it and the dialog
-# base width that font yields at 8 points: Windows' own proportions (the wizard frame's
-# Verdana is wider than the pages' "MS Sans Serif"), from fonts the scripts install.
-# VESK_TEST_FONTS=wide gives the pages' faces the frame's font instead, as on a machine that
-# has no narrower stand-in: the tests of that run prove that no window is cut then.
+# base units (average letter width x height) that font yields at 8 points: Windows' own
+# proportions (the wizard frame's Verdana is wider than the pages' "MS Sans Serif"), from
+# fonts the scripts install. VESK_TEST_FONTS=wide gives the pages' faces the frame's font
+# instead, as on a machine that has no narrower stand-in: the tests of that run prove that no
+# window is cut then.
 VESK_FONT_FACES=("Verdana" "MS Sans Serif" "MS Shell Dlg")
-case ${VESK_TEST_FONTS:-windows} in
-windows)
-    VESK_FONT_STANDINS=("DejaVu Sans" "Liberation Sans" "Liberation Sans")
-    VESK_FONT_WIDTHS=(7 6 6) ;;
-wide)
-    VESK_FONT_STANDINS=("DejaVu Sans" "DejaVu Sans" "DejaVu Sans")
-    VESK_FONT_WIDTHS=(7 7 7) ;;
-*)
-    echo "lanes: unknown font set VESK_TEST_FONTS=$VESK_TEST_FONTS" >&2
-    return 1 ;;
-esac
+fonts_choose() {
+    case ${VESK_TEST_FONTS:-windows} in
+    windows)
+        VESK_FONT_STANDINS=("DejaVu Sans" "Liberation Sans" "Liberation Sans")
+        VESK_FONT_UNITS=(7x13 6x12 6x12) ;;
+    wide)
+        VESK_FONT_STANDINS=("DejaVu Sans" "DejaVu Sans" "DejaVu Sans")
+        VESK_FONT_UNITS=(7x13 7x13 7x13) ;;
+    *)
+        echo "winetest: unknown font set VESK_TEST_FONTS=$VESK_TEST_FONTS (windows or wide)" >&2
+        return 1 ;;
+    esac
+}
 
 lane_dir() { echo "$VESK_WINE_ROOT/lane$1"; }
 
@@ -103,6 +108,7 @@ template_ensure() {
             export WINEPREFIX="$t/prefix"
             "$VESK_WINE" wineboot -i </dev/null >/dev/null 2>&1 8>&- 9>&- || exit 1
             local reg="$t/setup.reg" m
+            VESK_TEST_FONTS=windows fonts_choose
             {
                 echo "REGEDIT4"
                 echo
@@ -154,8 +160,7 @@ lane_ensure_prefix() {
     [ "$(cat "$LANE_DIR/ready" 2>/dev/null)" = "$VESK_PREFIX_RECIPE" ] && return 0
     template_ensure || return 1
     # A lane of an older recipe may still have its server running on the old prefix.
-    [ -d "$WINEPREFIX" ] && wineserver -k </dev/null >/dev/null 2>&1 9>&-
-    [ -f "$LANE_DIR/xvfb.pid" ] && kill "$(cat "$LANE_DIR/xvfb.pid")" 2>/dev/null
+    lane_stop_servers "$LANE_DIR"
     rm -rf "$LANE_DIR"
     mkdir -p "$LANE_DIR/ports"
     local m
@@ -174,7 +179,7 @@ lane_start_server() {
     if wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then
         # A new server: start Wine's background processes now, detached from any output a
         # test's caller is reading, so that none of them holds it open after the test.
-        "$VESK_WINE" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 9>&-
+        "$VESK_WINE" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 9>&- || true
     fi
     lane_ensure_fonts
 }
@@ -196,33 +201,34 @@ fonts_reg_section() {
 fonts_expected() {
     local i
     for i in "${!VESK_FONT_FACES[@]}"; do
-        echo "${VESK_FONT_FACES[$i]}=${VESK_FONT_STANDINS[$i]},${VESK_FONT_WIDTHS[$i]}"
+        echo "${VESK_FONT_FACES[$i]}=${VESK_FONT_STANDINS[$i]},${VESK_FONT_UNITS[$i]}"
     done
 }
 
 fonts_seen() {
     "$VESK_WINE" "$VESK_BIN_DIR/fontcheck.exe" "${VESK_FONT_FACES[@]}" </dev/null 2>/dev/null 9>&- |
-        tr -d '\r'
+        tr -d '\r' || true
 }
 
 # Checks, before every run, that each face the dialog templates name resolves to its
-# stand-in with the expected width (a dialog's size in pixels follows its font, and the
+# stand-in with the expected base units (a dialog's size in pixels follows its font, and the
 # dialog tests measure sizes). A lane whose substitutes were changed is set again; a lane
 # that still differs fails the run (the wineserver must run).
 lane_ensure_fonts() {
     : "${VESK_BIN_DIR:?VESK_BIN_DIR names the folder of fontcheck.exe}"
+    fonts_choose || return 1
     local expected seen reg
     expected=$(fonts_expected)
     seen=$(fonts_seen)
     [ "$seen" = "$expected" ] && return 0
     reg="$LANE_DIR/fonts.reg"
     { echo "REGEDIT4"; echo; fonts_reg_section; } >"$reg"
-    "$VESK_WINE" regedit /S "$(winepath_of "$reg")" </dev/null >/dev/null 2>&1 9>&-
+    "$VESK_WINE" regedit /S "$(winepath_of "$reg")" </dev/null >/dev/null 2>&1 9>&- || true
     seen=$(fonts_seen)
     [ "$seen" = "$expected" ] && return 0
     {
         echo "winetest: the dialogs of lane $LANE would not get the fonts the tests rely on."
-        echo "  expected (face=font,dialog base width):"
+        echo "  expected (face=font,dialog base units):"
         echo "$expected" | sed -e 's/^/    /'
         echo "  seen:"
         echo "${seen:-(fontcheck.exe printed nothing)}" | sed -e 's/^/    /'
@@ -231,42 +237,66 @@ lane_ensure_fonts() {
     return 1
 }
 
+# The process id in the lock file of X display $1, or nothing.
+x_lock_owner() {
+    tr -dc '0-9' 2>/dev/null <"/tmp/.X$1-lock" || true
+}
+
+# Whether process $1 is an Xvfb that holds display $2 (its lock names it, its socket is there).
+x_is_ours() {
+    [ -n "$1" ] && [ -n "$2" ] && [ "$(x_lock_owner "$2")" = "$1" ] &&
+        [ -S "/tmp/.X11-unix/X$2" ] && [ "$(cat "/proc/$1/comm" 2>/dev/null || true)" = Xvfb ]
+}
+
 # Starts the lane's X server if it is not running; exports DISPLAY. The display number is
 # the first free one of the lane's own series (VESK_DISPLAY_BASE + lane, then every
-# VESK_WINE_LANES-th after it): a number whose lock or socket exists belongs to a server this
-# lane did not start and is passed over, never cleared.
+# VESK_WINE_LANES-th after it). A number whose lock names a live process belongs to a server
+# this lane did not start and is passed over; a lock whose process has ended is left to Xvfb,
+# which clears it. A server counts as the lane's only when its lock names the lane's Xvfb,
+# so two runs that start a server on one number at once never both take it.
 lane_start_x() {
-    local n pid
-    n=$(cat "$LANE_DIR/display" 2>/dev/null)
-    pid=$(cat "$LANE_DIR/xvfb.pid" 2>/dev/null)
-    if [ -n "$n" ] && [ -n "$pid" ] && [ -S "/tmp/.X11-unix/X$n" ] && kill -0 "$pid" 2>/dev/null; then
+    local n pid k i owner
+    n=$(cat "$LANE_DIR/display" 2>/dev/null || true)
+    pid=$(cat "$LANE_DIR/xvfb.pid" 2>/dev/null || true)
+    if x_is_ours "$pid" "$n"; then
         export DISPLAY=":$n"
         return 0
     fi
-    rm -f "$LANE_DIR/xvfb.pid" "$LANE_DIR/display"
     # Wine's desktop stays on the display of the wineserver's first program: a new X server
     # needs a new wineserver.
-    [ -d "$WINEPREFIX" ] && wineserver -k </dev/null >/dev/null 2>&1 9>&-
-    local k i
+    lane_stop_servers "$LANE_DIR"
     for ((k = 0; k < 16; k++)); do
         n=$((${VESK_DISPLAY_BASE:-90} + LANE + k * VESK_WINE_LANES))
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        owner=$(x_lock_owner "$n")
+        if [ -n "$owner" ] && kill -0 "$owner" 2>/dev/null; then continue; fi
         Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 9>&- &
         pid=$!
         for ((i = 0; i < 100; i++)); do
-            if [ -S "/tmp/.X11-unix/X$n" ] && kill -0 "$pid" 2>/dev/null; then
+            if x_is_ours "$pid" "$n"; then
                 echo "$pid" >"$LANE_DIR/xvfb.pid"
                 echo "$n" >"$LANE_DIR/display"
                 export DISPLAY=":$n"
                 return 0
             fi
-            kill -0 "$pid" 2>/dev/null || break   # another server took the number first
+            kill -0 "$pid" 2>/dev/null || break   # another server holds the number
             sleep 0.05
         done
-        kill "$pid" 2>/dev/null
+        kill "$pid" 2>/dev/null || true
     done
-    echo "winetest: no X display could be started for lane $LANE" >&2
+    echo "winetest: no X display could be started for lane $LANE (displays" \
+         "${VESK_DISPLAY_BASE:-90}+$LANE+k*$VESK_WINE_LANES are all held)" >&2
     return 1
+}
+
+# Stops the wineserver and the Xvfb of the lane in folder $1 (the caller holds the lane).
+lane_stop_servers() {
+    local d=$1 pid n
+    if [ -d "$d/prefix" ]; then WINEPREFIX="$d/prefix" wineserver -k </dev/null >/dev/null 2>&1 9>&- || true; fi
+    pid=$(cat "$d/xvfb.pid" 2>/dev/null || true)
+    n=$(cat "$d/display" 2>/dev/null || true)
+    # Only the lane's own Xvfb: a recorded number may since belong to another process.
+    if x_is_ours "$pid" "$n"; then kill "$pid" 2>/dev/null || true; fi
+    rm -f "$d/xvfb.pid" "$d/display"
 }
 
 # Gives the calling run the lane's X server (started with the wineserver); exports DISPLAY.
@@ -274,14 +304,16 @@ lane_start_display() {
     lane_start_x
 }
 
-# Stops every lane's servers (wineserver and Xvfb).
+# Stops the servers of every lane that no run holds.
 lanes_stop_all() {
     local i
     for ((i = 0; i < VESK_WINE_LANES; i++)); do
-        local d; d=$(lane_dir "$i")
-        [ -d "$d/prefix" ] && WINEPREFIX="$d/prefix" wineserver -k >/dev/null 2>&1
-        [ -f "$d/xvfb.pid" ] && kill "$(cat "$d/xvfb.pid")" 2>/dev/null
-        rm -f "$d/xvfb.pid" "$d/display"
+        [ -d "$(lane_dir "$i")" ] || continue
+        (
+            exec 9>"$VESK_WINE_ROOT/lane$i.lock"
+            flock -n 9 || exit 0
+            lane_stop_servers "$(lane_dir "$i")"
+        )
     done
     return 0
 }

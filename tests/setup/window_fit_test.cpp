@@ -12,6 +12,7 @@
 #include "port_settings_dlg.h"
 #include "resource.h"
 #include "setup_fixture.h"
+#include "window_fit.h"
 #include "wizard_test.h"
 
 using namespace st;
@@ -132,7 +133,9 @@ TEST(WindowFit, EveryPageLiesInsideTheFrameWhichStaysCentred) {
         EXPECT_GE(client.right, templateSize.right);
         EXPECT_GE(client.bottom, templateSize.bottom);
         // With fonts of Windows' proportions the pages fit the frame as its template made it.
-        const bool windowsFonts = GetEnvironmentVariableA("VESK_TEST_FONTS", nullptr, 0) == 0;
+        char fonts[16] = "";
+        GetEnvironmentVariableA("VESK_TEST_FONTS", fonts, sizeof fonts);
+        const bool windowsFonts = lstrcmpA(fonts, "wide") != 0;
 
         HWND separator = GetDlgItem(wizard, IDC_SEPARATOR);
         HWND page = WaitForPage(wizard, IDC_ACCEPT);
@@ -182,4 +185,161 @@ TEST(WindowFit, ThePleaseWaitWindowShowsItsTextWhole) {
     HWND text = GetDlgItem(window, IDC_PLEASE_WAIT_TEXT);
     EXPECT_EQ(WindowTextW(text), L"Attempting to install the printer  -  Please wait");
     wait.DestroyWindow();
+}
+
+namespace {
+
+// The rectangle of control `id` in the dialog's client coordinates.
+RECT ItemRect(HWND dialog, int id) {
+    RECT rc = ScreenRect(GetDlgItem(dialog, id));
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+int Height(const RECT& rc) { return rc.bottom - rc.top; }
+
+INT_PTR CALLBACK PlainDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+}  // namespace
+
+TEST(WindowFit, TextsGrowToTheirLinesAndPushWhatIsBelowThemOnce) {
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SHORT_TEXTS),
+                                     nullptr, PlainDialog, 0);
+    ASSERT_TRUE(dialog);
+    const int ids[] = {IDC_TEXT_FOUR_LINES, IDC_TEXT_TWO_LINES, IDC_BESIDE, IDC_BOX,
+                       IDC_TEXT_IN_BOX, IDC_BELOW};
+    std::vector<RECT> before;
+    for (int id : ids) before.push_back(ItemRect(dialog, id));
+    RECT clientBefore{};
+    GetClientRect(dialog, &clientBefore);
+    RECT windowBefore = ScreenRect(dialog);
+
+    // A line of text is the font's height: the texts' own line breaks fix how many lines each
+    // needs, whatever the font's widths.
+    HDC dc = GetDC(dialog);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, previous);
+    ReleaseDC(dialog, dc);
+    const int line = tm.tmHeight;
+    ASSERT_GT(line, 0);
+    ASSERT_LT(Height(before[0]), 2 * line) << "the template gives each text one line";
+
+    FitDialogTexts(dialog);
+
+    const int four = 4 * line - Height(before[0]);
+    const int two = 2 * line - Height(before[1]);
+    const int three = 3 * line - Height(before[4]);
+    RECT fourLines = ItemRect(dialog, IDC_TEXT_FOUR_LINES), twoLines = ItemRect(dialog, IDC_TEXT_TWO_LINES);
+    EXPECT_EQ(fourLines.top, before[0].top);
+    EXPECT_EQ(Height(fourLines), 4 * line);
+    EXPECT_EQ(twoLines.top, before[1].top);
+    EXPECT_EQ(Height(twoLines), 2 * line);
+    RECT beside = ItemRect(dialog, IDC_BESIDE);
+    EXPECT_TRUE(EqualRect(&before[2], &beside)) << "a button beside the texts stays";
+    // Below the texts in a row: moved once, by the larger growth.
+    RECT box = ItemRect(dialog, IDC_BOX), inBox = ItemRect(dialog, IDC_TEXT_IN_BOX);
+    EXPECT_EQ(box.top, before[3].top + std::max(four, two));
+    EXPECT_EQ(inBox.top, before[4].top + four);
+    EXPECT_EQ(Height(inBox), 3 * line);
+    EXPECT_EQ(Height(box), Height(before[3]) + three) << "the box grows around its text";
+    RECT below = ItemRect(dialog, IDC_BELOW);
+    EXPECT_EQ(below.top, before[5].top + four + three);
+    EXPECT_EQ(Height(below), Height(before[5]));
+
+    RECT clientAfter{};
+    GetClientRect(dialog, &clientAfter);
+    EXPECT_EQ(clientAfter.right, clientBefore.right);
+    EXPECT_EQ(clientAfter.bottom, clientBefore.bottom + four + three) << "the margin below stays";
+    RECT windowAfter = ScreenRect(dialog);
+    EXPECT_EQ(windowAfter.top + windowAfter.bottom, windowBefore.top + windowBefore.bottom + ((four + three) & 1))
+        << "grown about its centre";
+    DestroyWindow(dialog);
+}
+
+TEST(WindowFit, ThePortSettingsDialogsFirstTextShowsAllItsLines) {
+    // Five line breaks: six lines at the least, the first sentence wrapped to more.
+    CPortSettingsDlg dialog("COM1:", nullptr);
+    Drive([&] { dialog.DoModal(); }, [&] {
+        HWND window = WaitForDialog("COM1");
+        ASSERT_TRUE(window);
+        HWND first = GetWindow(window, GW_CHILD);
+        HDC dc = GetDC(first);
+        HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(first, WM_GETFONT, 0, 0)));
+        TEXTMETRICA tm{};
+        GetTextMetricsA(dc, &tm);
+        SelectObject(dc, previous);
+        ReleaseDC(first, dc);
+        EXPECT_GE(Height(ScreenRect(first)), 6 * tm.tmHeight);
+        Click(window, IDCANCEL);
+    });
+}
+
+// The separator's distance to the bottom of the frame's client area.
+LONG SeparatorMargin(HWND wizard) {
+    RECT line = ScreenRect(GetDlgItem(wizard, IDC_SEPARATOR));
+    return ClientOnScreen(wizard).bottom - line.bottom;
+}
+
+TEST(WindowFit, AFrameGrowsToAPageLargerThanItsTemplate) {
+    FreshChoices();
+    LONG templateMargin = -1;
+    {
+        CSetupDlg frame;
+        frame.SetPage(CSetupDlg::kLicencePage, StandInPage(frame));
+        RunWizard(frame, [&](HWND wizard) {
+            ASSERT_TRUE(wizard);
+            ASSERT_TRUE(WaitForPage(wizard, IDC_STAND_IN_TEXT));
+            templateMargin = SeparatorMargin(wizard);
+            PostMessageA(wizard, WM_CLOSE, 0, 0);
+        });
+    }
+    ASSERT_GE(templateMargin, 0);
+
+    FreshChoices();
+    CSetupDlg frame;
+    frame.SetPage(CSetupDlg::kLicencePage, std::make_unique<CWizardPage>(IDD_LARGE_PAGE, frame));
+    RunWizard(frame, [&](HWND wizard) {
+        ASSERT_TRUE(wizard);
+        HWND page = WaitForPage(wizard, IDC_STAND_IN_TEXT);
+        ASSERT_TRUE(page);
+        RECT templateSize{0, 0, 398, 303};
+        MapDialogRect(wizard, &templateSize);
+        RECT line = ScreenRect(GetDlgItem(wizard, IDC_SEPARATOR));
+        MapWindowPoints(nullptr, wizard, reinterpret_cast<POINT*>(&line), 2);
+        RECT pageRect = ScreenRect(page);
+        const int gap = CSetupDlg::kPageGap;
+        RECT client{};
+        GetClientRect(wizard, &client);
+        // Exactly as large as the page needs, with the gap's margin right of and below it.
+        EXPECT_EQ(client.right, std::max<LONG>(templateSize.right, line.right + gap + (pageRect.right - pageRect.left) + gap));
+        EXPECT_EQ(client.bottom, std::max<LONG>(templateSize.bottom, line.top + Height(pageRect) + gap));
+        EXPECT_GT(client.right, templateSize.right);
+        EXPECT_GT(client.bottom, templateSize.bottom);
+        EXPECT_TRUE(Inside(pageRect, ClientOnScreen(wizard)));
+        EXPECT_EQ(SeparatorMargin(wizard), templateMargin) << "the separator grows with the frame";
+        EXPECT_TRUE(Centred(wizard));
+        PostMessageA(wizard, WM_CLOSE, 0, 0);
+    });
+}
+
+TEST(WindowFit, AFrameLargerThanTheScreenStaysOnItsTopLeft) {
+    FreshChoices();
+    CSetupDlg frame;
+    frame.SetPage(CSetupDlg::kLicencePage, std::make_unique<CWizardPage>(IDD_HUGE_PAGE, frame));
+    RunWizard(frame, [&](HWND wizard) {
+        ASSERT_TRUE(wizard);
+        HWND page = WaitForPage(wizard, IDC_STAND_IN_TEXT);
+        ASSERT_TRUE(page);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoA(MonitorFromWindow(wizard, MONITOR_DEFAULTTONEAREST), &monitor);
+        RECT rc = ScreenRect(wizard);
+        ASSERT_GT(rc.right - rc.left, monitor.rcWork.right - monitor.rcWork.left) << "a page wider than the screen";
+        EXPECT_EQ(rc.left, monitor.rcWork.left);
+        EXPECT_EQ(rc.top, monitor.rcWork.top) << "the caption stays reachable";
+        EXPECT_TRUE(Inside(ScreenRect(page), ClientOnScreen(wizard)));
+        PostMessageA(wizard, WM_CLOSE, 0, 0);
+    });
 }

@@ -1,6 +1,7 @@
 // fontcheck: tells which font Windows (or Wine) gives a dialog that names a face, at the
 // size the dialogs use, and the dialog base width that font yields.
-//   fontcheck FACE...     prints one line per face: FACE=RESOLVED FACE,BASE WIDTH
+//   fontcheck FACE...     prints one line per face: FACE=RESOLVED FACE,WIDTHxHEIGHT
+// (the dialog base units: average letter width and character height)
 // The test lanes use it to prove that every face the dialog templates name resolves to the
 // font they set for it, since a dialog's size in pixels follows its font.
 #include <windows.h>
@@ -49,7 +50,10 @@ int wmain(int argc, wchar_t** argv) {
             continue;
         }
         HGDIOBJ previous = SelectObject(dc, font);
-        std::printf("%ls=%ls,%d\n", argv[i], FamilyName(dc).c_str(), BaseWidth(dc));
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        std::printf("%ls=%ls,%dx%ld\n", argv[i], FamilyName(dc).c_str(), BaseWidth(dc),
+                    static_cast<long>(metrics.tmHeight));
         SelectObject(dc, previous);
         DeleteObject(font);
     }
