@@ -69,6 +69,28 @@ std::string FakeLine::AllWritten() {
     return all;
 }
 
+double FakeLine::TakenAtMs(char byte) {
+    std::lock_guard<std::mutex> lock(m_);
+    for (const auto& t : taken_)
+        if (t.byte == byte) return t.atMs;
+    return -1;
+}
+
+bool FakeLine::WaitUntilReadAll(DWORD ms) {
+    double end = NowMs() + ms;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            double now = NowMs();
+            bool due = false;
+            for (const auto& i : incoming_) due = due || i.atMs <= now;
+            if (!due && (taken_.empty() || reads_ > taken_.back().read)) return true;
+        }
+        if (NowMs() >= end) return false;
+        Sleep(5);
+    }
+}
+
 BOOL FakeLine::DoWrite(const void* data, DWORD count, DWORD* written) {
     std::string bytes(static_cast<const char*>(data), count);
     DWORD moved = accept ? std::min<DWORD>(accept(bytes), count) : count;
@@ -87,6 +109,11 @@ BOOL FakeLine::DoRead(void* buffer, DWORD count, DWORD* read, HANDLE stop) {
     auto* out = static_cast<char*>(buffer);
     DWORD got = 0;
     double begin = NowMs(), last = begin;
+    long thisRead;
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        thisRead = ++reads_;
+    }
     for (;;) {
         double now = NowMs(), next = -1;
         {
@@ -95,6 +122,7 @@ BOOL FakeLine::DoRead(void* buffer, DWORD count, DWORD* read, HANDLE stop) {
             while (it != incoming_.end() && got < count) {
                 if (it->atMs <= now) {
                     out[got++] = it->byte;
+                    taken_.push_back({now, it->byte, thisRead});
                     last = now;
                     it = incoming_.erase(it);
                 } else {

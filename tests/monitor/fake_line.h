@@ -45,6 +45,12 @@ public:
 
     std::vector<Write> Writes();
     std::string AllWritten();
+    // When a read first took `byte` from the line (on the line's clock), or a negative value.
+    double TakenAtMs(char byte);
+    // Waits until every byte delivered so far for now has been read and a read has begun
+    // after that, so the reader is done with them; false after `ms`. The line's own
+    // sequence, not a guess at how long the reader needs.
+    bool WaitUntilReadAll(DWORD ms);
     int Opens() const { return opens_; }
     int Closes() const { return closes_; }
     int Purges() const { return purges_; }
@@ -59,6 +65,11 @@ private:
         double atMs;
         char byte;
     };
+    struct Taken {
+        double atMs;
+        char byte;
+        long read;  // the read that took it
+    };
     static FakeLine* From(HANDLE h);
     BOOL DoWrite(const void* data, DWORD count, DWORD* written);
     BOOL DoRead(void* buffer, DWORD count, DWORD* read, HANDLE stop);
@@ -69,6 +80,8 @@ private:
     LARGE_INTEGER start_, frequency_;
     mutable std::mutex m_;
     std::vector<Incoming> incoming_;
+    std::vector<Taken> taken_;
+    long reads_ = 0;  // reads begun
     std::vector<Write> writes_;
     bool dsr_ = false;
     DWORD baud_ = 0;

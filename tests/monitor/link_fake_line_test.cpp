@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_driver.h"
 #include "fake_line.h"
 #include "job_flow.h"
 #include "job_path.h"
@@ -82,21 +83,25 @@ TEST(FakeLineWakeup, WithDsrOnOnlyCanIsSent) {
 }
 
 TEST(FakeLineWakeup, PrinterAnsweringAfterTheSecondBurstGetsTwoBlocksThenCan) {
+    // A block of 160 bytes (a line of 16000 baud): the wait between bursts is long enough
+    // that half a second of a busy machine's delay cannot blur what it is proportional to.
+    const DWORD block = 160;
     FakeLine line;
     int zeroBlocks = 0;
     line.onWrite = [&](FakeLine& l, const std::string& b) {
-        if (AllZero(b, 48) && ++zeroBlocks == 2) l.Deliver(kXonByte, 5);
+        if (AllZero(b, block) && ++zeroBlocks == 2) l.Deliver(kXonByte, 5);
     };
-    ASSERT_TRUE(Wakeup(line.handle(), 48));
+    ASSERT_TRUE(Wakeup(line.handle(), block));
     auto writes = line.Writes();
     ASSERT_EQ(writes.size(), 3u);
-    EXPECT_TRUE(AllZero(writes[0].bytes, 48));
-    EXPECT_TRUE(AllZero(writes[1].bytes, 48));
+    EXPECT_TRUE(AllZero(writes[0].bytes, block));
+    EXPECT_TRUE(AllZero(writes[1].bytes, block));
     EXPECT_EQ(writes[2].bytes, "\x18");
-    // Between bursts the wake-up waits twice the block size in milliseconds for the reader.
+    // Between bursts the wake-up waits twice the block size in milliseconds for the reader:
+    // not less, and well below three times the block (or the reader's 5 s read).
     double gap = writes[1].startMs - writes[0].startMs;
-    EXPECT_GE(gap, 90.0);
-    EXPECT_LE(gap, 250.0);
+    EXPECT_GE(gap, 2.0 * block - 10);
+    EXPECT_LE(gap, 2.0 * block + 500);
 }
 
 TEST(FakeLineWakeup, AtOneHundredTenBaudNothingCanBeSent) {
@@ -261,20 +266,26 @@ TEST(FakeLineFlow, XoffHoldsTheWriteAtAChunkBoundaryAndXonResumesIt) {
     line.SetBaud(9600);  // 64 bytes take about 67 ms
     FakePort port(line);
     port.entry->pFlow = StartJobFlow(line.handle(), 60000);
+    // The printer sends XOFF as the second chunk reaches it, and the line notes when the
+    // monitor's reader took it: the moments that matter are the line's, however late the
+    // threads run.
+    int chunks = 0;
+    line.onWrite = [&](FakeLine& l, const std::string&) {
+        if (++chunks == 2) l.Deliver(kXoffByte);
+    };
     Writer w{port.entry, std::string(640, 'z')};
     for (size_t i = 0; i < w.data.size(); ++i) w.data[i] = static_cast<char>('A' + i % 50);
     w.Start();
-    Sleep(100);
-    double xoffAt = line.NowMs();
-    line.Deliver(kXoffByte);
-    Sleep(400);
+    ASSERT_TRUE(vt::WaitUntil([&] { return line.TakenAtMs(kXoffByte[0]) >= 0; }, 10000));
+    double xoffTaken = line.TakenAtMs(kXoffByte[0]);
+    Sleep(400);  // six chunks' time: a write that ignored XOFF would go on
     size_t during = 0;
     for (const auto& wr : line.Writes())
-        if (wr.startMs > xoffAt + 5) during += wr.moved;
+        if (wr.startMs > xoffTaken) during += wr.moved;
     EXPECT_LE(during, 64u) << "at most the chunk that was starting still goes";
     EXPECT_FALSE(w.Join(0)) << "the write waits for XON";
     line.Deliver(kXonByte);
-    ASSERT_TRUE(w.Join(5000));
+    ASSERT_TRUE(w.Join(15000));
     EXPECT_TRUE(w.ok);
     EXPECT_EQ(w.written, 640u);
     EXPECT_EQ(line.AllWritten(), w.data) << "every byte once, in order";
@@ -301,33 +312,36 @@ TEST(FakeLineFlow, BusyThreadIgnoresStrayXonAndDataInsideABusyPeriod) {
     FakePort port(line);
     JobFlow* flow = StartJobFlow(line.handle(), 60000);
     port.entry->pFlow = flow;
+    // Each state is looked at once the busy thread has read every byte and come back for
+    // more, so it has acted on them all.
     line.Deliver(kXonByte + "junk");
-    Sleep(100);
+    ASSERT_TRUE(line.WaitUntilReadAll(vt::kWaitMs));
     EXPECT_EQ(WaitForSingleObject(flow->XoffSection, 0), WAIT_OBJECT_0) << "XON alone changes nothing";
     line.Deliver(kXoffByte + "ab\x12" "cd");
-    Sleep(100);
+    ASSERT_TRUE(line.WaitUntilReadAll(vt::kWaitMs));
     EXPECT_EQ(WaitForSingleObject(flow->XoffSection, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     line.Deliver("more data");
-    Sleep(100);
+    ASSERT_TRUE(line.WaitUntilReadAll(vt::kWaitMs));
     EXPECT_EQ(WaitForSingleObject(flow->XoffSection, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     line.Deliver(kXonByte);
-    Sleep(100);
+    ASSERT_TRUE(line.WaitUntilReadAll(vt::kWaitMs));
     EXPECT_EQ(WaitForSingleObject(flow->XoffSection, 0), WAIT_OBJECT_0);
 }
 
 TEST(FakeLineFlow, EndOfDocumentStopsABusyThreadThatWaitsForXon) {
     FakeLine line;
+    line.SetReadTimeouts(200, 60000);  // reads that outlast the stop's whole wait for the thread
     JobFlow* flow = StartJobFlow(line.handle(), 60000);
     ASSERT_NE(flow, nullptr);
     line.Deliver(kXoffByte);
-    Sleep(100);
+    ASSERT_TRUE(line.WaitUntilReadAll(vt::kWaitMs));
     ASSERT_EQ(WaitForSingleObject(flow->XoffSection, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     HANDLE thread = nullptr;
     DuplicateHandle(GetCurrentProcess(), flow->hBusyThread, GetCurrentProcess(), &thread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     double start = line.NowMs();
     StopJobFlow(flow);
-    EXPECT_LT(line.NowMs() - start, 1000.0) << "not a read time-out, not the next XON";
+    EXPECT_LT(line.NowMs() - start, kBusyThreadStopLimitMs / 2.0) << "not a read time-out, not the next XON";
     EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the thread has ended";
     CloseHandle(thread);
 }

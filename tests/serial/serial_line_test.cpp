@@ -93,9 +93,10 @@ TEST_F(SerialLine, ShortReplyEndsTheReadAfterTheIntervalTimeOut) {
         DWORD elapsed = GetTickCount() - start;
         EXPECT_EQ(got, 11u) << overlapped;
         EXPECT_EQ(std::string(buf, got), "9600,N,8,1\r");
-        // About 200 ms after the last byte, which arrived before the read began.
+        // About 200 ms after the last byte, which arrived before the read began: the interval
+        // time-out, not at once and not the 5 s total time-out (however busy the machine).
         EXPECT_GE(elapsed, 150u);
-        EXPECT_LE(elapsed, 900u);
+        EXPECT_LE(elapsed, 3500u);
         CloseHandle(h);
         h = INVALID_HANDLE_VALUE;
     }

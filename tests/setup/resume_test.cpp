@@ -98,8 +98,10 @@ TEST_F(Resume, WithoutSavedStateOpensOnTheLastPageAndInstallsOnceASecondLater) {
     EXPECT_EQ(RunEntry(), std::nullopt) << "the start removed the Run value";
     RunResumed();
     EXPECT_EQ(g_seen.calls, 1);
+    // The one-second timer: never sooner, and not some later event (a busy machine may add
+    // a few seconds to the frame's start).
     EXPECT_GE(g_seen.msAfterOpen, 950u);
-    EXPECT_LT(g_seen.msAfterOpen, 2500u);
+    EXPECT_LT(g_seen.msAfterOpen, 4500u);
     EXPECT_TRUE(g_seen.pleaseWaitVisible);
     EXPECT_EQ(g_seen.pleaseWaitCaption, "Please wait...");
     EXPECT_EQ(g_seen.pleaseWaitText, "Attempting to install the printer  -  Please wait");
