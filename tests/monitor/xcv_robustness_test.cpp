@@ -281,8 +281,11 @@ TEST_F(XcvEdges, ThousandsOfRandomRequestsChangeOnlyWhatValidOnesSay) {
 
     // The ports the valid requests added go again the way they came: a spooler that holds
     // the monitor too shares its list, and must not keep them.
-    for (const auto& p : expectedPorts)
-        if (p != L"VESK") EXPECT_EQ(admin.Name(XCV_DELETE_PORT, p).status, 0u) << vt::Narrow(p);
+    for (const auto& p : expectedPorts) {
+        if (p != L"VESK") {
+            EXPECT_EQ(admin.Name(XCV_DELETE_PORT, p).status, 0u) << vt::Narrow(p);
+        }
+    }
     EXPECT_EQ(Ports(m.table, m.handle), std::set<std::wstring>{L"VESK"});
     EXPECT_EQ(Keys(), std::set<std::wstring>{L"VESK"});
 }
