@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 namespace vt {
@@ -56,9 +57,34 @@ BOOL CALLBACK FindPage(HWND window, LPARAM context) {
     return TRUE;
 }
 
-BOOL CALLBACK CloseLeftOver(HWND window, LPARAM) {
-    if (IsWindowVisible(window)) PostMessageW(window, WM_CLOSE, 0, 0);
+// One way of answering a dialog that a script left open, tried in turn: the buttons that end
+// a dialog without doing anything, then the close box (which a message box without a Cancel
+// button ignores).
+BOOL CALLBACK CloseLeftOver(HWND window, LPARAM round) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(window) || !IsDialog(window)) return TRUE;
+    switch (round % 4) {
+    case 0: PostMessageW(window, WM_COMMAND, IDCANCEL, 0); break;
+    case 1: PostMessageW(window, WM_COMMAND, IDNO, 0); break;
+    case 2: PostMessageW(window, WM_COMMAND, IDOK, 0); break;
+    default: PostMessageW(window, WM_CLOSE, 0, 0); break;
+    }
     return TRUE;
+}
+
+constexpr DWORD kCleanUpMs = 10000;
+
+// A message sent to another thread's window with the driver's bound: a dialog that stopped
+// answering fails the test instead of blocking its script for good.
+LRESULT SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kWaitMs, &result)) {
+        ADD_FAILURE() << "window " << window << " did not handle message 0x" << std::hex << message
+                      << " within " << std::dec << kWaitMs << " ms";
+        return -1;
+    }
+    return static_cast<LRESULT>(result);
 }
 
 // Selects the entry with that text by the control's own find and select messages, then tells
@@ -66,11 +92,11 @@ BOOL CALLBACK CloseLeftOver(HWND window, LPARAM) {
 bool ChooseItem(HWND dialog, HWND control, const std::wstring& text, UINT find, UINT select,
                 WORD notification) {
     if (!control) return false;
-    LRESULT item = SendMessageW(control, find, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
+    LRESULT item = SendBounded(control, find, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
     if (item < 0) return false;
-    SendMessageW(control, select, static_cast<WPARAM>(item), 0);
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), notification),
-                 reinterpret_cast<LPARAM>(control));
+    SendBounded(control, select, static_cast<WPARAM>(item), 0);
+    SendBounded(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), notification),
+                reinterpret_cast<LPARAM>(control));
     return true;
 }
 
@@ -99,9 +125,16 @@ bool Drive(const std::function<void()>& modal, const std::function<void()>& scri
         // The script's last press may still be on its way to the dialog.
         if (WaitUntil([&] { return modalDone.load(); })) return;
         leftOpen = true;
-        for (int i = 0; i < 100 && !modalDone; ++i) {
-            EnumThreadWindows(modalThread, &CloseLeftOver, 0);
-            Sleep(50);
+        DWORD start = GetTickCount();
+        for (LPARAM round = 0; !modalDone && GetTickCount() - start < kCleanUpMs; ++round) {
+            EnumWindows(&CloseLeftOver, round);
+            Sleep(100);
+        }
+        if (!modalDone) {
+            std::fprintf(stderr, "the script left a dialog open that nothing closes (thread %lu); "
+                                 "the test program stops here\n", modalThread);
+            std::fflush(stderr);
+            TerminateProcess(GetCurrentProcess(), 3);
         }
     });
     modal();
@@ -137,7 +170,7 @@ HWND WaitForPage(HWND frame, int controlId, DWORD ms) {
 }
 
 void Click(HWND dialog, int id) {
-    SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    SendBounded(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
 void PostClick(HWND dialog, int id) {

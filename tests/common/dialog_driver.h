@@ -12,15 +12,20 @@
 
 namespace vt {
 
-inline constexpr DWORD kWaitMs = 5000;
+// The bound of a wait for something that must happen (a dialog, a page, a state). A wait
+// ends as soon as its condition holds, so the bound is generous: a busy machine stretches
+// every step, and only a failing test waits it out.
+inline constexpr DWORD kWaitMs = 20000;
 
 // Polls `done` until it holds; false once `ms` have passed without.
 bool WaitUntil(const std::function<bool()>& done, DWORD ms = kWaitMs);
 
 // Runs `modal` on this thread and `script` on a helper thread started just before it, and
-// joins the helper before it returns. A script ends its dialogs itself: whatever is still
-// open on this thread a while after the script has ended is closed, and the test fails
-// (a result such as IDCANCEL then says nothing about what the dialog did). False then.
+// joins the helper before it returns. A script ends its dialogs itself: whatever dialog of
+// this process is still open a while after the script has ended is answered (Cancel, No, OK,
+// then the close box), and the test fails (a result such as IDCANCEL then says nothing about
+// what the dialog did). False then. A dialog that nothing closes ends the test program with
+// a message, rather than letting the run hang.
 bool Drive(const std::function<void()>& modal, const std::function<void()>& script);
 
 // How a caption is matched: the whole caption, or a part of it (for the platform's own
@@ -38,7 +43,8 @@ HWND WaitForDialog(const char* caption, DWORD ms = kWaitMs, Caption match = Capt
 HWND VisiblePage(HWND frame, int controlId);
 HWND WaitForPage(HWND frame, int controlId, DWORD ms = kWaitMs);
 
-// Presses a button (BM_CLICK) and returns once the dialog has handled it.
+// Presses a button (BM_CLICK) and returns once the dialog has handled it; a dialog that does
+// not handle it within kWaitMs fails the test.
 void Click(HWND dialog, int id);
 // Presses a button without waiting for its handler: for buttons whose handler shows a window
 // of its own that the script must then answer.

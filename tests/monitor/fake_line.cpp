@@ -1,28 +1,83 @@
 #include "fake_line.h"
 
 #include <algorithm>
+#include <cstdio>
 
+#include "dialog_driver.h"
 #include "serial.h"
 
 namespace vt {
 
 namespace {
-FakeLine* g_line = nullptr;  // one fake line at a time
-}
+// One fake line at a time. The lock covers finding it and counting the calls in progress on
+// it, so that it is not destroyed under a call of a thread that outlives its test.
+std::mutex g_lineLock;
+FakeLine* g_line = nullptr;
+constexpr DWORD kCallsEndMs = 30000;
+}  // namespace
+
+// A line call in progress: the line of `h` (any line when `anyHandle`), kept alive until the
+// call ends; null when `h` is no fake line's.
+class FakeLine::Use {
+public:
+    explicit Use(HANDLE h, bool anyHandle = false) {
+        std::lock_guard<std::mutex> lock(g_lineLock);
+        if (g_line && (anyHandle || h == g_line->handle_)) {
+            line_ = g_line;
+            ++line_->active_;
+        }
+    }
+    ~Use() {
+        if (!line_) return;
+        std::lock_guard<std::mutex> lock(g_lineLock);
+        --line_->active_;
+    }
+    Use(const Use&) = delete;
+    Use& operator=(const Use&) = delete;
+    FakeLine* get() const { return line_; }
+    FakeLine* operator->() const { return line_; }
+    explicit operator bool() const { return line_ != nullptr; }
+
+private:
+    FakeLine* line_ = nullptr;
+};
 
 FakeLine::FakeLine()
     : handle_(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x7FAB0000))),
-      arrived_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+      arrived_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      dsrChanged_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      closing_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     QueryPerformanceFrequency(&frequency_);
     QueryPerformanceCounter(&start_);
-    g_line = this;
+    {
+        std::lock_guard<std::mutex> lock(g_lineLock);
+        g_line = this;
+    }
     ReplaceLine(&kOperations);
 }
 
 FakeLine::~FakeLine() {
     ReplaceLine(nullptr);
-    g_line = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(g_lineLock);
+        g_line = nullptr;
+    }
+    // Reads and waits in progress end at once; a thread that is still inside the line after
+    // that would use freed memory, so the test program ends instead, saying why.
+    SetEvent(closing_);
+    bool ended = WaitUntil([this] {
+        std::lock_guard<std::mutex> lock(g_lineLock);
+        return active_ == 0;
+    }, kCallsEndMs);
+    if (!ended) {
+        std::fprintf(stderr, "fake line: a thread of the monitor is still inside a line call %lu ms "
+                             "after its test ended; the test program stops here\n", kCallsEndMs);
+        std::fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
     CloseHandle(arrived_);
+    CloseHandle(dsrChanged_);
+    CloseHandle(closing_);
 }
 
 double FakeLine::NowMs() const {
@@ -30,10 +85,6 @@ double FakeLine::NowMs() const {
     QueryPerformanceCounter(&now);
     return 1000.0 * static_cast<double>(now.QuadPart - start_.QuadPart) /
            static_cast<double>(frequency_.QuadPart);
-}
-
-FakeLine* FakeLine::From(HANDLE h) {
-    return g_line && h == g_line->handle_ ? g_line : nullptr;
 }
 
 void FakeLine::Deliver(const std::string& bytes, double afterMs) {
@@ -50,7 +101,7 @@ void FakeLine::SetDsr(bool on) {
         std::lock_guard<std::mutex> lock(m_);
         dsr_ = on;
     }
-    SetEvent(arrived_);
+    SetEvent(dsrChanged_);
 }
 
 void FakeLine::SetReadTimeouts(DWORD intervalMs, DWORD totalMs) {
@@ -140,9 +191,9 @@ BOOL FakeLine::DoRead(void* buffer, DWORD count, DWORD* read, HANDLE stop) {
         double until = deadline;
         if (next >= 0) until = std::min(until, next);
         DWORD wait = static_cast<DWORD>(std::max(0.0, until - now)) + 1;
-        HANDLE waits[2] = {arrived_, stop};
-        DWORD r = WaitForMultipleObjects(stop ? 2 : 1, waits, FALSE, wait);
-        if (r == WAIT_OBJECT_0 + 1) {
+        HANDLE waits[3] = {arrived_, closing_, stop};
+        DWORD r = WaitForMultipleObjects(stop ? 3 : 2, waits, FALSE, wait);
+        if (r == WAIT_OBJECT_0 + 1 || r == WAIT_OBJECT_0 + 2) {
             if (read) *read = got;
             SetLastError(ERROR_OPERATION_ABORTED);
             return FALSE;
@@ -160,10 +211,13 @@ BOOL FakeLine::DoWaitForDsr(DWORD timeoutMs) {
     }
     double end = NowMs() + timeoutMs;
     while (NowMs() < end) {
-        WaitForSingleObject(arrived_, static_cast<DWORD>(end - NowMs()) + 1);
+        HANDLE waits[2] = {dsrChanged_, closing_};
+        if (WaitForMultipleObjects(2, waits, FALSE, static_cast<DWORD>(end - NowMs()) + 1) ==
+            WAIT_OBJECT_0 + 1)
+            break;
         std::lock_guard<std::mutex> lock(m_);
         if (dsr_ != before) return TRUE;
-        ResetEvent(arrived_);
+        ResetEvent(dsrChanged_);
     }
     std::lock_guard<std::mutex> lock(m_);
     return dsr_ != before;
@@ -171,26 +225,26 @@ BOOL FakeLine::DoWaitForDsr(DWORD timeoutMs) {
 
 const LineOperations FakeLine::kOperations = {
     [](HANDLE h, const void* d, DWORD n, DWORD* w, HANDLE event) -> BOOL {
-        FakeLine* l = From(h);
+        Use l(h);
         return l ? l->DoWrite(d, n, w) : WriteBuffer(h, d, n, w, event);
     },
     [](HANDLE h, void* b, DWORD n, DWORD* r) -> BOOL {
-        FakeLine* l = From(h);
+        Use l(h);
         return l ? l->DoRead(b, n, r, nullptr) : ReadBuffer(h, b, n, r);
     },
     [](HANDLE h, void* b, DWORD n, DWORD* r, HANDLE stop) -> BOOL {
-        FakeLine* l = From(h);
+        Use l(h);
         return l ? l->DoRead(b, n, r, stop) : ReadBufferOrStop(h, b, n, r, stop);
     },
     [](HANDLE h, DWORD* status) -> BOOL {
-        FakeLine* l = From(h);
+        Use l(h);
         if (!l) return GetCommModemStatus(h, status);
         std::lock_guard<std::mutex> lock(l->m_);
         *status = l->dsr_ ? MS_DSR_ON : 0;
         return TRUE;
     },
     [](HANDLE h, DWORD flags) -> BOOL {
-        FakeLine* l = From(h);
+        Use l(h);
         if (!l) return PurgeComm(h, flags);
         std::lock_guard<std::mutex> lock(l->m_);
         ++l->purges_;
@@ -203,18 +257,25 @@ const LineOperations FakeLine::kOperations = {
         return TRUE;
     },
     [](HANDLE h, DWORD timeoutMs) -> BOOL {
-        FakeLine* l = From(h);
+        Use l(h);
         return l ? l->DoWaitForDsr(timeoutMs) : FALSE;
     },
-    [](HANDLE h) -> BOOL { return From(h) ? TRUE : FlushFileBuffers(h); },
     [](HANDLE h) -> BOOL {
-        FakeLine* l = From(h);
+        Use l(h);
+        return l ? TRUE : FlushFileBuffers(h);
+    },
+    [](HANDLE h) -> BOOL {
+        Use l(h);
         if (!l) return CloseHandle(h);
         ++l->closes_;
         return TRUE;
     },
     [](PortEntry* e, DWORD* block) -> BOOL {
-        FakeLine* l = g_line;
+        Use l(nullptr, true);
+        if (!l) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return FALSE;
+        }
         ++l->opens_;
         e->hFile = l->handle_;
         e->Status |= PORT_FLAG_OPEN;
@@ -222,7 +283,11 @@ const LineOperations FakeLine::kOperations = {
         return TRUE;
     },
     [](const VeskPortSettings* s, DWORD* block) -> HANDLE {
-        FakeLine* l = g_line;
+        Use l(nullptr, true);
+        if (!l) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return INVALID_HANDLE_VALUE;
+        }
         ++l->opens_;
         l->lastDcb_ = s->pConfig->dcb;
         if (block) *block = GetBaudRate(s->pConfig->dcb.BaudRate);

@@ -23,6 +23,7 @@ public:
     };
 
     FakeLine();
+    // Ends the waits of line calls still in progress and waits for those calls to return.
     ~FakeLine();
     FakeLine(const FakeLine&) = delete;
     FakeLine& operator=(const FakeLine&) = delete;
@@ -70,13 +71,16 @@ private:
         char byte;
         long read;  // the read that took it
     };
-    static FakeLine* From(HANDLE h);
+    class Use;
     BOOL DoWrite(const void* data, DWORD count, DWORD* written);
     BOOL DoRead(void* buffer, DWORD count, DWORD* read, HANDLE stop);
     BOOL DoWaitForDsr(DWORD timeoutMs);
 
     HANDLE handle_;
-    HANDLE arrived_;  // set when bytes or a DSR change arrive
+    HANDLE arrived_;     // set when bytes arrive
+    HANDLE dsrChanged_;  // set when DSR changes
+    HANDLE closing_;     // set when the line goes: every wait of a call in progress ends
+    int active_ = 0;     // line calls in progress (under the lines' lock)
     LARGE_INTEGER start_, frequency_;
     mutable std::mutex m_;
     std::vector<Incoming> incoming_;

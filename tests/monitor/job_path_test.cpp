@@ -274,15 +274,26 @@ TEST_F(JobPath, SmallerEntryPointsOfAnOpenPort) {
         EXPECT_EQ(size, sizeof now);
         return now;
     };
+    auto same = [](const COMMTIMEOUTS& a, const COMMTIMEOUTS& b) {
+        return a.ReadIntervalTimeout == b.ReadIntervalTimeout &&
+               a.ReadTotalTimeoutMultiplier == b.ReadTotalTimeoutMultiplier &&
+               a.ReadTotalTimeoutConstant == b.ReadTotalTimeoutConstant &&
+               a.WriteTotalTimeoutMultiplier == b.WriteTotalTimeoutMultiplier &&
+               a.WriteTotalTimeoutConstant == b.WriteTotalTimeoutConstant;
+    };
     COMMTIMEOUTS opened = deviceTimeouts();
     EXPECT_EQ(opened.ReadIntervalTimeout, 200u);
     EXPECT_EQ(opened.ReadTotalTimeoutConstant, 5000u);
-    COMMTIMEOUTS t{100, 0, 1000, 0, 0};
+    EXPECT_EQ(opened.WriteTotalTimeoutMultiplier, 0u);
+    EXPECT_EQ(opened.WriteTotalTimeoutConstant, 3000u);
+    COMMTIMEOUTS t{100, 7, 1000, 8, 9};
     EXPECT_FALSE(table->Monitor.pfnSetPortTimeOuts(port, &t, 1)) << "reserved must be 0";
-    EXPECT_EQ(deviceTimeouts().ReadIntervalTimeout, 200u) << "a refused call changes nothing";
+    EXPECT_TRUE(same(deviceTimeouts(), opened)) << "a refused call changes nothing";
     EXPECT_TRUE(table->Monitor.pfnSetPortTimeOuts(port, &t, 0));
-    COMMTIMEOUTS set = deviceTimeouts();
-    EXPECT_EQ(set.ReadIntervalTimeout, 100u);
-    EXPECT_EQ(set.ReadTotalTimeoutConstant, 1000u);
+    // The spooler sets the read time-outs; the line's others stay as the open set them.
+    COMMTIMEOUTS expected = opened;
+    expected.ReadIntervalTimeout = 100;
+    expected.ReadTotalTimeoutConstant = 1000;
+    EXPECT_TRUE(same(deviceTimeouts(), expected));
     EXPECT_TRUE(End());
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -83,25 +84,32 @@ TEST(FakeLineWakeup, WithDsrOnOnlyCanIsSent) {
 }
 
 TEST(FakeLineWakeup, PrinterAnsweringAfterTheSecondBurstGetsTwoBlocksThenCan) {
-    // A block of 160 bytes (a line of 16000 baud): the wait between bursts is long enough
-    // that half a second of a busy machine's delay cannot blur what it is proportional to.
-    const DWORD block = 160;
-    FakeLine line;
-    int zeroBlocks = 0;
-    line.onWrite = [&](FakeLine& l, const std::string& b) {
-        if (AllZero(b, block) && ++zeroBlocks == 2) l.Deliver(kXonByte, 5);
+    // Between bursts the wake-up waits twice the block size in milliseconds for the reader.
+    // Blocks of 160 and 480 bytes (lines of 16000 and 48000 baud) make the waits long enough
+    // that a busy machine's delay cannot blur them, and their difference shows the wait grows
+    // with the block, which no fixed wait would.
+    auto gapFor = [](DWORD block) -> double {
+        FakeLine line;
+        int zeroBlocks = 0;
+        line.onWrite = [&](FakeLine& l, const std::string& b) {
+            if (AllZero(b, block) && ++zeroBlocks == 2) l.Deliver(kXonByte, 5);
+        };
+        EXPECT_TRUE(Wakeup(line.handle(), block));
+        auto writes = line.Writes();
+        EXPECT_EQ(writes.size(), 3u) << block;
+        if (writes.size() != 3) return -1;
+        EXPECT_TRUE(AllZero(writes[0].bytes, block));
+        EXPECT_TRUE(AllZero(writes[1].bytes, block));
+        EXPECT_EQ(writes[2].bytes, "\x18");
+        double gap = writes[1].startMs - writes[0].startMs;
+        EXPECT_GE(gap, 2.0 * block - 10) << block;
+        EXPECT_LE(gap, 2.0 * block + 500) << block << ": well below three times the block";
+        return gap;
     };
-    ASSERT_TRUE(Wakeup(line.handle(), block));
-    auto writes = line.Writes();
-    ASSERT_EQ(writes.size(), 3u);
-    EXPECT_TRUE(AllZero(writes[0].bytes, block));
-    EXPECT_TRUE(AllZero(writes[1].bytes, block));
-    EXPECT_EQ(writes[2].bytes, "\x18");
-    // Between bursts the wake-up waits twice the block size in milliseconds for the reader:
-    // not less, and well below three times the block (or the reader's 5 s read).
-    double gap = writes[1].startMs - writes[0].startMs;
-    EXPECT_GE(gap, 2.0 * block - 10);
-    EXPECT_LE(gap, 2.0 * block + 500);
+    double small = gapFor(160), large = gapFor(480);
+    ASSERT_GT(small, 0);
+    ASSERT_GT(large, 0);
+    EXPECT_GE(large - small, 2.0 * (480 - 160) - 300) << "the wait follows the block size";
 }
 
 TEST(FakeLineWakeup, AtOneHundredTenBaudNothingCanBeSent) {
@@ -238,12 +246,28 @@ TEST(FakeLineWrite, ClosedPortIsRefused) {
 }
 
 namespace {
+// A write of the job on a thread of its own. A test that fails while the write waits for XON
+// leaves it to the destructor, which sends the XON and waits for the thread before the port
+// and the line go.
 struct Writer {
     PortEntry* entry;
+    FakeLine& line;
     std::string data;
     BOOL ok = FALSE;
     DWORD written = 0, error = 0;
     HANDLE thread = nullptr;
+    ~Writer() {
+        if (!thread) return;
+        if (!Join(0)) {
+            line.Deliver(kXonByte);
+            if (!Join(30000)) {
+                std::fprintf(stderr, "a job write did not end 30 s after XON; stopping here\n");
+                std::fflush(stderr);
+                TerminateProcess(GetCurrentProcess(), 3);
+            }
+        }
+        CloseHandle(thread);
+    }
     void Start() {
         thread = CreateThread(nullptr, 0, [](void* p) WINAPI -> DWORD {
             auto* w = static_cast<Writer*>(p);
@@ -253,11 +277,7 @@ struct Writer {
             return 0;
         }, this, 0, nullptr);
     }
-    bool Join(DWORD ms) {
-        bool done = WaitForSingleObject(thread, ms) == WAIT_OBJECT_0;
-        if (done) CloseHandle(thread);
-        return done;
-    }
+    bool Join(DWORD ms) { return WaitForSingleObject(thread, ms) == WAIT_OBJECT_0; }
 };
 }  // namespace
 
@@ -273,7 +293,7 @@ TEST(FakeLineFlow, XoffHoldsTheWriteAtAChunkBoundaryAndXonResumesIt) {
     line.onWrite = [&](FakeLine& l, const std::string&) {
         if (++chunks == 2) l.Deliver(kXoffByte);
     };
-    Writer w{port.entry, std::string(640, 'z')};
+    Writer w{port.entry, line, std::string(640, 'z')};
     for (size_t i = 0; i < w.data.size(); ++i) w.data[i] = static_cast<char>('A' + i % 50);
     w.Start();
     ASSERT_TRUE(vt::WaitUntil([&] { return line.TakenAtMs(kXoffByte[0]) >= 0; }, 10000));
@@ -296,8 +316,8 @@ TEST(FakeLineFlow, XoffLongerThanTheRetryTimeoutFailsTheWrite) {
     FakePort port(line);
     port.entry->pFlow = StartJobFlow(line.handle(), 300);
     line.Deliver(kXoffByte);
-    Sleep(50);
-    Writer w{port.entry, std::string(100, 'q')};
+    ASSERT_TRUE(line.WaitUntilReadAll(vt::kWaitMs)) << "the busy thread took the XOFF";
+    Writer w{port.entry, line, std::string(100, 'q')};
     double start = line.NowMs();
     w.Start();
     ASSERT_TRUE(w.Join(3000));

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,6 +25,9 @@ public:
     };
 
     PromptRecorder() {
+        // A second recorder would hand the real prompts back when it ends, and a headless
+        // test would then wait on a message box nobody sees.
+        if (Current()) ADD_FAILURE() << "one PromptRecorder at a time";
         Current() = this;
         ReplacePrompt(&kHooks);
     }
@@ -52,12 +57,14 @@ private:
     }
     static int Ask(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
         PromptRecorder* r = Current();
+        if (!r) return IDCANCEL;
         r->questions.push_back({text ? text : L"", caption ? caption : L"", type});
         if (r->onQuestion) r->onQuestion();
         return r->answer;
     }
     static BOOL Choose(LPCWSTR comName, HWND, LPCOMMCONFIG config) {
         PromptRecorder* r = Current();
+        if (!r) return FALSE;
         r->settingsDialogs.push_back(comName ? comName : L"");
         if (!r->chosen) return FALSE;
         config->dcb.BaudRate = r->chosen->BaudRate;

@@ -182,7 +182,10 @@ TEST_F(UiFlows, InvalidNameKeepsTheDialogOpenWithItsMessage) {
         ASSERT_TRUE(box);
         message = vt::WideMessageText(box);
         vt::PostClick(box, IDOK);
-        Sleep(300);
+        // Once the box is gone and the dialog has handled everything that followed, it
+        // would have closed by now if it were going to.
+        vt::WaitUntil([&] { return !IsWindow(box); });
+        vt::Settle(name);
         stillOpen = IsWindow(name) && IsWindowVisible(name);
         vt::PostClick(name, IDCANCEL);
     });

@@ -84,7 +84,7 @@ protected:
         g_openedAt = GetTickCount();
         return RunWizard(frame, [&](HWND wizard) {
             ASSERT_TRUE(wizard);
-            EXPECT_TRUE(WaitUntil([&] { return g_seen.calls > 0 && !frame.PleaseWaitWindow(); }, 6000));
+            EXPECT_TRUE(WaitUntil([&] { return g_seen.calls > 0 && !frame.PleaseWaitWindow(); }, 20000));
             Settle(wizard);
             if (IsWindow(wizard)) PostMessageA(wizard, WM_CLOSE, 0, 0);
         });
@@ -177,7 +177,7 @@ TEST_F(Resume, AnInstallationThatEndsClosesTheWizard) {
     // Nothing closes the wizard but the installation's end: the script waits for that and
     // closes nothing (Drive fails the test when its clean-up has to).
     Drive([&] { result = frame.DoModal(); }, [&] {
-        EXPECT_TRUE(WaitUntil([&] { return g_seen.calls > 0 && !frame.GetSafeHwnd(); }, 6000))
+        EXPECT_TRUE(WaitUntil([&] { return g_seen.calls > 0 && !frame.GetSafeHwnd(); }, 20000))
             << "the wizard is still open after the installation's end";
     });
     EXPECT_EQ(result, IDCANCEL);
