@@ -34,5 +34,9 @@ BOOL ConfigureLine(HANDLE handle, const DCB& settings, LPCTSTR iniDeviceName, DW
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = kWriteTotalTimeoutConstantMs;
     SetCommTimeouts(handle, &timeouts);
+    // Whatever the printer sent while no one had the line open (the XOFF of a printer that
+    // restarts after a settings switch, a late answer) is no answer to what this session
+    // sends: a wake-up would take it for the printer's XON, a query reply would start with it.
+    PurgeComm(handle, PURGE_RXCLEAR);
     return TRUE;
 }

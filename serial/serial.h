@@ -39,7 +39,8 @@ DWORD GetBaudRate(DWORD baudRate);
 
 // Puts a freshly opened device into the state the printer link needs: the settings' baud
 // rate, byte size, parity and stop bits, DTR on, no flow control in the driver, the line
-// time-outs, and the profile's "ports" entry for `iniDeviceName` if there is one.
+// time-outs, and the profile's "ports" entry for `iniDeviceName` if there is one; bytes that
+// arrived before are discarded.
 // `blockSize` (may be null) receives the wake-up block size. Returns FALSE only when the
 // device's state cannot be read (GetCommState failed); nothing is changed then.
 BOOL ConfigureLine(HANDLE handle, const DCB& settings, LPCTSTR iniDeviceName, DWORD* blockSize);

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "dialog_driver.h"
 #include "profile.h"
 #include "serial.h"
 #include "settings.h"
@@ -78,6 +79,29 @@ TEST_F(SerialLine, WritesReachThePrinterOverlappedAndBlocking) {
         CloseHandle(h);
         h = INVALID_HANDLE_VALUE;
     }
+}
+
+TEST_F(SerialLine, AnOpenStartsWithoutWhatThePrinterSentBefore) {
+    // A printer that restarts after a settings switch sends XOFF while the PC has the line
+    // closed; on a line whose other end keeps the bytes, the next open must not take them for
+    // an answer to what it sends next.
+    Open(_T("COM1"), true, LineDcb(9600, ONESTOPBIT));
+    CloseHandle(h);
+    h = INVALID_HANDLE_VALUE;
+    sim.Control("send 13 41 42");
+    sim.Sync();
+    HANDLE probe = OpenNonspooledDevice(_T("COM1"), NonspooledOpenOptions{});
+    ASSERT_NE(probe, INVALID_HANDLE_VALUE);
+    COMSTAT waiting{};
+    DWORD errors = 0;
+    ASSERT_TRUE(vt::WaitUntil([&] {
+        return ClearCommError(probe, &errors, &waiting) && waiting.cbInQue == 3;
+    })) << "the bytes wait on the line (" << waiting.cbInQue << ")";
+    CloseHandle(probe);
+
+    Open(_T("COM1"), true, LineDcb(9600, ONESTOPBIT));
+    ASSERT_TRUE(ClearCommError(h, &errors, &waiting));
+    EXPECT_EQ(waiting.cbInQue, 0u) << "the configured line starts empty";
 }
 
 TEST_F(SerialLine, ShortReplyEndsTheReadAfterTheIntervalTimeOut) {
