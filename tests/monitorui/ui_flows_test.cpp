@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,31 @@ protected:
         ASSERT_TRUE(ui.registered);
         ASSERT_NE(ui.table, nullptr);
     }
+    // What the UI's Add Port answered, and the name it handed back.
+    struct Added {
+        BOOL ok = -1;
+        DWORD error = 0;
+        PWSTR name = nullptr;
+    };
+    // Runs Add Port as the spooler does while `person` answers the Port Name dialog and what
+    // follows it. With `nameOut` false no out pointer is given; `initial` is what the out
+    // pointer holds before.
+    Added AddPort(const std::function<void(HWND nameDialog)>& person, bool nameOut = true,
+                  PWSTR initial = nullptr) {
+        Added r;
+        r.name = initial;
+        vt::Drive([&] {
+            SetLastError(0);
+            r.ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", nameOut ? &r.name : nullptr);
+            r.error = GetLastError();
+        }, [&] {
+            HWND name = vt::WaitForDialog(L"Port Name", 20000);
+            ASSERT_TRUE(name);
+            person(name);
+        });
+        return r;
+    }
+
     vt::ScopedSection section, ports;
     vt::UiLibrary ui;
 };
@@ -50,16 +76,7 @@ TEST_F(UiFlows, AddingAVeskPortAsksItsNameAndOpensItsConfiguration) {
     std::vector<std::wstring> items;
     int selected = -2;
     std::wstring caption;
-    PWSTR added = nullptr;
-    BOOL ok = TRUE;
-    DWORD error = 0;
-    vt::Drive([&] {
-        SetLastError(0);
-        ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added);
-        error = GetLastError();
-    }, [&] {
-        HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        ASSERT_TRUE(name);
+    auto [ok, error, added] = AddPort([&](HWND name) {
         TypeName(name, L"vesk2:");
         vt::PostClick(name, IDOK);
         HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
@@ -82,15 +99,7 @@ TEST_F(UiFlows, AddingAVeskPortAsksItsNameAndOpensItsConfiguration) {
 }
 
 TEST_F(UiFlows, ComPortsAreNotAddedOrDeletedHere) {
-    PWSTR added = nullptr;
-    BOOL ok = TRUE;
-    DWORD error = 0;
-    vt::Drive([&] {
-        ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added);
-        error = GetLastError();
-    }, [&] {
-        HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        ASSERT_TRUE(name);
+    auto [ok, error, added] = AddPort([&](HWND name) {
         TypeName(name, L"COM3:");
         vt::PostClick(name, IDOK);
     });
@@ -104,18 +113,14 @@ TEST_F(UiFlows, ComPortsAreNotAddedOrDeletedHere) {
 
 TEST_F(UiFlows, AddingAnExistingPortSaysSoAndSucceeds) {
     std::wstring message;
-    PWSTR added = reinterpret_cast<PWSTR>(0x1);
-    BOOL ok = FALSE;
-    vt::Drive([&] { ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added); }, [&] {
-        HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        ASSERT_TRUE(name);
+    auto [ok, error, added] = AddPort([&](HWND name) {
         TypeName(name, L"VESK");
         vt::PostClick(name, IDOK);
         HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 20000);
         ASSERT_TRUE(box);
         message = vt::DialogTexts(box);
         vt::PostClick(box, IDOK);
-    });
+    }, true, reinterpret_cast<PWSTR>(0x1));
     EXPECT_TRUE(ok);
     EXPECT_NE(message.find(L"Port VESK already exists."), std::wstring::npos) << vt::Narrow(message);
     EXPECT_EQ(added, reinterpret_cast<PWSTR>(0x1)) << "the out pointer stays untouched";
@@ -125,11 +130,7 @@ TEST_F(UiFlows, AnyNameTheMonitorAcceptsIsAddedWithoutMoreQuestions) {
     // A file name, without a folder: Wine's spooler cannot route a port name holding a
     // backslash back to its monitor.
     std::wstring file = L"RECEIPTS.PRN";
-    PWSTR added = nullptr;
-    BOOL ok = FALSE;
-    vt::Drive([&] { ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added); }, [&] {
-        HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        ASSERT_TRUE(name);
+    auto [ok, error, added] = AddPort([&](HWND name) {
         TypeName(name, file);
         vt::PostClick(name, IDOK);
     });
@@ -146,16 +147,7 @@ TEST_F(UiFlows, AnyNameTheMonitorAcceptsIsAddedWithoutMoreQuestions) {
 TEST_F(UiFlows, NameFieldTakesAtMost258CharactersAndTheMonitorJudgesThem) {
     std::wstring typed = L"VESK" + std::wstring(296, L'x');
     int length = -1;
-    std::wstring message;
-    PWSTR added = nullptr;
-    BOOL ok = TRUE;
-    DWORD error = 0;
-    vt::Drive([&] {
-        ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", &added);
-        error = GetLastError();
-    }, [&] {
-        HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        ASSERT_TRUE(name);
+    auto [ok, error, added] = AddPort([&](HWND name) {
         vt::TypeKeys(name, 202, typed);
         length = GetWindowTextLengthW(GetDlgItem(name, 202));
         vt::PostClick(name, IDOK);
@@ -168,14 +160,7 @@ TEST_F(UiFlows, NameFieldTakesAtMost258CharactersAndTheMonitorJudgesThem) {
 TEST_F(UiFlows, InvalidNameKeepsTheDialogOpenWithItsMessage) {
     std::wstring message;
     bool stillOpen = false;
-    BOOL ok = TRUE;
-    DWORD error = 0;
-    vt::Drive([&] {
-        ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", nullptr);
-        error = GetLastError();
-    }, [&] {
-        HWND name = vt::WaitForDialog(L"Port Name", 20000);
-        ASSERT_TRUE(name);
+    auto [ok, error, added] = AddPort([&](HWND name) {
         TypeName(name, L"no<such>port");
         vt::PostClick(name, IDOK);
         HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 20000);
@@ -188,9 +173,10 @@ TEST_F(UiFlows, InvalidNameKeepsTheDialogOpenWithItsMessage) {
         vt::Settle(name);
         stillOpen = IsWindow(name) && IsWindowVisible(name);
         vt::PostClick(name, IDCANCEL);
-    });
+    }, false);
     EXPECT_FALSE(ok);
     EXPECT_EQ(error, kCancelled);
+    EXPECT_EQ(added, nullptr);
     EXPECT_EQ(message, L"'no<such>port' is an invalid port name.");
     EXPECT_TRUE(stillOpen) << "the user may correct the name";
 }

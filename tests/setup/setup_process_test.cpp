@@ -3,6 +3,8 @@
 // page) from folders whose double-byte names hold trail bytes with the code of "\".
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "dialog_driver.h"
 #include "resource.h"
 #include "setup_fixture.h"
@@ -44,9 +46,19 @@ SetupRun RunSetup(const std::wstring& program, const std::wstring& arguments,
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &si, &pi)) {
-        ADD_FAILURE() << "cannot start " << vt::Narrow(program) << ": " << GetLastError();
+    // Wine's process start itself now and then fails with an internal error on a busy
+    // machine, before any code of the program runs; only that error is tried again.
+    BOOL started = FALSE;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                 nullptr, nullptr, &si, &pi);
+        error = started ? 0 : GetLastError();
+        if (!started && error != ERROR_INTERNAL_ERROR) break;
+        if (!started) std::printf("the start of %s failed with 1359; trying again\n", vt::Narrow(program).c_str());
+    }
+    if (!started) {
+        ADD_FAILURE() << "cannot start " << vt::Narrow(program) << ": " << error;
         return run;
     }
     HWND wizard = WaitForDialog("Vesk Systems Setup", kWaitMs, Caption::Exact, pi.dwProcessId);

@@ -4,6 +4,7 @@
 // (the frame's font wider than the pages') and with the pages' font as wide as the frame's.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -276,6 +277,21 @@ TEST(WindowFit, ThePortSettingsDialogsFirstTextShowsAllItsLines) {
     });
 }
 
+// Runs the wizard with a page of template `templateId` first, and `script` once that page
+// shows; then closes the wizard.
+void WithFirstPage(UINT templateId, const std::function<void(HWND wizard, HWND page)>& script) {
+    FreshChoices();
+    CSetupDlg frame;
+    frame.SetPage(CSetupDlg::kLicencePage, std::make_unique<CWizardPage>(templateId, frame));
+    RunWizard(frame, [&](HWND wizard) {
+        ASSERT_TRUE(wizard);
+        HWND page = WaitForPage(wizard, IDC_STAND_IN_TEXT);
+        ASSERT_TRUE(page);
+        script(wizard, page);
+        PostMessageA(wizard, WM_CLOSE, 0, 0);
+    });
+}
+
 // The separator's distance to the bottom of the frame's client area.
 LONG SeparatorMargin(HWND wizard) {
     RECT line = ScreenRect(GetDlgItem(wizard, IDC_SEPARATOR));
@@ -283,27 +299,11 @@ LONG SeparatorMargin(HWND wizard) {
 }
 
 TEST(WindowFit, AFrameGrowsToAPageLargerThanItsTemplate) {
-    FreshChoices();
     LONG templateMargin = -1;
-    {
-        CSetupDlg frame;
-        frame.SetPage(CSetupDlg::kLicencePage, StandInPage(frame));
-        RunWizard(frame, [&](HWND wizard) {
-            ASSERT_TRUE(wizard);
-            ASSERT_TRUE(WaitForPage(wizard, IDC_STAND_IN_TEXT));
-            templateMargin = SeparatorMargin(wizard);
-            PostMessageA(wizard, WM_CLOSE, 0, 0);
-        });
-    }
+    WithFirstPage(IDD_STAND_IN_PAGE, [&](HWND wizard, HWND) { templateMargin = SeparatorMargin(wizard); });
     ASSERT_GE(templateMargin, 0);
 
-    FreshChoices();
-    CSetupDlg frame;
-    frame.SetPage(CSetupDlg::kLicencePage, std::make_unique<CWizardPage>(IDD_LARGE_PAGE, frame));
-    RunWizard(frame, [&](HWND wizard) {
-        ASSERT_TRUE(wizard);
-        HWND page = WaitForPage(wizard, IDC_STAND_IN_TEXT);
-        ASSERT_TRUE(page);
+    WithFirstPage(IDD_LARGE_PAGE, [&](HWND wizard, HWND page) {
         RECT templateSize{0, 0, 398, 303};
         MapDialogRect(wizard, &templateSize);
         RECT line = ScreenRect(GetDlgItem(wizard, IDC_SEPARATOR));
@@ -320,18 +320,11 @@ TEST(WindowFit, AFrameGrowsToAPageLargerThanItsTemplate) {
         EXPECT_TRUE(Inside(pageRect, ClientOnScreen(wizard)));
         EXPECT_EQ(SeparatorMargin(wizard), templateMargin) << "the separator grows with the frame";
         EXPECT_TRUE(Centred(wizard));
-        PostMessageA(wizard, WM_CLOSE, 0, 0);
     });
 }
 
 TEST(WindowFit, AFrameLargerThanTheScreenStaysOnItsTopLeft) {
-    FreshChoices();
-    CSetupDlg frame;
-    frame.SetPage(CSetupDlg::kLicencePage, std::make_unique<CWizardPage>(IDD_HUGE_PAGE, frame));
-    RunWizard(frame, [&](HWND wizard) {
-        ASSERT_TRUE(wizard);
-        HWND page = WaitForPage(wizard, IDC_STAND_IN_TEXT);
-        ASSERT_TRUE(page);
+    WithFirstPage(IDD_HUGE_PAGE, [&](HWND wizard, HWND page) {
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;
         GetMonitorInfoA(MonitorFromWindow(wizard, MONITOR_DEFAULTTONEAREST), &monitor);
@@ -340,6 +333,5 @@ TEST(WindowFit, AFrameLargerThanTheScreenStaysOnItsTopLeft) {
         EXPECT_EQ(rc.left, monitor.rcWork.left);
         EXPECT_EQ(rc.top, monitor.rcWork.top) << "the caption stays reachable";
         EXPECT_TRUE(Inside(ScreenRect(page), ClientOnScreen(wizard)));
-        PostMessageA(wizard, WM_CLOSE, 0, 0);
     });
 }
