@@ -199,6 +199,17 @@ RECT ItemRect(HWND dialog, int id) {
 
 int Height(const RECT& rc) { return rc.bottom - rc.top; }
 
+// The height of a line of text in the font of `window`.
+int LineHeight(HWND window) {
+    HDC dc = GetDC(window);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(window, WM_GETFONT, 0, 0)));
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, previous);
+    ReleaseDC(window, dc);
+    return tm.tmHeight;
+}
+
 INT_PTR CALLBACK PlainDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 }  // namespace
@@ -217,13 +228,7 @@ TEST(WindowFit, TextsGrowToTheirLinesAndPushWhatIsBelowThemOnce) {
 
     // A line of text is the font's height: the texts' own line breaks fix how many lines each
     // needs, whatever the font's widths.
-    HDC dc = GetDC(dialog);
-    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
-    TEXTMETRICA tm{};
-    GetTextMetricsA(dc, &tm);
-    SelectObject(dc, previous);
-    ReleaseDC(dialog, dc);
-    const int line = tm.tmHeight;
+    const int line = LineHeight(dialog);
     ASSERT_GT(line, 0);
     ASSERT_LT(Height(before[0]), 2 * line) << "the template gives each text one line";
 
@@ -266,13 +271,7 @@ TEST(WindowFit, ThePortSettingsDialogsFirstTextShowsAllItsLines) {
         HWND window = WaitForDialog("COM1");
         ASSERT_TRUE(window);
         HWND first = GetWindow(window, GW_CHILD);
-        HDC dc = GetDC(first);
-        HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(first, WM_GETFONT, 0, 0)));
-        TEXTMETRICA tm{};
-        GetTextMetricsA(dc, &tm);
-        SelectObject(dc, previous);
-        ReleaseDC(first, dc);
-        EXPECT_GE(Height(ScreenRect(first)), 6 * tm.tmHeight);
+        EXPECT_GE(Height(ScreenRect(first)), 6 * LineHeight(first));
         Click(window, IDCANCEL);
     });
 }
