@@ -24,14 +24,17 @@ BOOL ConfigureLine(HANDLE handle, const DCB& settings, LPCTSTR iniDeviceName, DW
 
     if (blockSize) *blockSize = GetBaudRate(settings.BaudRate);
 
-    COMMTIMEOUTS timeouts{};
-    GetCommTimeouts(handle, &timeouts);
     GetIniCommValues(iniDeviceName, &dcb);
     SetCommState(handle, &dcb);
 
+    // Every field, none kept from the device: a driver keeps the time-outs of the last
+    // program that opened the port, and a read multiplier left there would stretch each read
+    // of the link by that much per byte asked for, past the total the protocol counts on.
+    COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = kReadIntervalTimeoutMs;
+    timeouts.ReadTotalTimeoutMultiplier = kReadTotalTimeoutMultiplierMs;
     timeouts.ReadTotalTimeoutConstant = kReadTotalTimeoutConstantMs;
-    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutMultiplier = kWriteTotalTimeoutMultiplierMs;
     timeouts.WriteTotalTimeoutConstant = kWriteTotalTimeoutConstantMs;
     SetCommTimeouts(handle, &timeouts);
     // Whatever the printer sent while no one had the line open (the XOFF of a printer that

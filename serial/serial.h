@@ -8,10 +8,13 @@
 #include <windows.h>
 #include <tchar.h>
 
-// Line time-outs set at every open. The read total time-out is what bounds every read of the
-// printer link; the interval ends a reply soon after its last byte.
+// Line time-outs set at every open, all five. The read total time-out is what bounds every
+// read of the printer link, whatever its length (no per-byte part); the interval ends a
+// reply soon after its last byte.
 inline constexpr DWORD kReadIntervalTimeoutMs = 200;
+inline constexpr DWORD kReadTotalTimeoutMultiplierMs = 0;
 inline constexpr DWORD kReadTotalTimeoutConstantMs = 5000;
+inline constexpr DWORD kWriteTotalTimeoutMultiplierMs = 0;
 inline constexpr DWORD kWriteTotalTimeoutConstantMs = 3000;
 
 // Buffers for DOS names and device paths.
@@ -38,9 +41,9 @@ DWORD ListedBaudRate(DWORD baudRate);
 DWORD GetBaudRate(DWORD baudRate);
 
 // Puts a freshly opened device into the state the printer link needs: the settings' baud
-// rate, byte size, parity and stop bits, DTR on, no flow control in the driver, the line
-// time-outs, and the profile's "ports" entry for `iniDeviceName` if there is one; bytes that
-// arrived before are discarded.
+// rate, byte size, parity and stop bits, DTR on, no flow control in the driver, all five line
+// time-outs (none left as the device had them), and the profile's "ports" entry for
+// `iniDeviceName` if there is one; bytes that arrived before are discarded.
 // `blockSize` (may be null) receives the wake-up block size. Returns FALSE only when the
 // device's state cannot be read (GetCommState failed); nothing is changed then.
 BOOL ConfigureLine(HANDLE handle, const DCB& settings, LPCTSTR iniDeviceName, DWORD* blockSize);

@@ -66,6 +66,24 @@ TEST_F(SerialLine, PortsEntryOverridesTheLine) {
     EXPECT_EQ(sim.PcLine(), "2400/2");
 }
 
+TEST_F(SerialLine, AnOpenSetsEveryTimeOutWhateverTheLastOpenerLeft) {
+    // A serial driver keeps the time-outs of the program that had the port before. Wine
+    // starts each open at zero, so that program's values are put on this handle itself: a
+    // read multiplier of 1000 ms would let a 30-byte read wait 30 s more than the link's 5 s.
+    h = OpenNonspooledDevice(_T("COM1"), NonspooledOpenOptions{});
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+    COMMTIMEOUTS left{MAXDWORD, 1000, 1, 250, 1};
+    ASSERT_TRUE(SetCommTimeouts(h, &left));
+    ASSERT_TRUE(ConfigureLine(h, LineDcb(9600, ONESTOPBIT), _T("COM1"), nullptr));
+    COMMTIMEOUTS t{};
+    ASSERT_TRUE(GetCommTimeouts(h, &t));
+    EXPECT_EQ(t.ReadIntervalTimeout, 200u);
+    EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 0u);
+    EXPECT_EQ(t.ReadTotalTimeoutConstant, 5000u);
+    EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 0u);
+    EXPECT_EQ(t.WriteTotalTimeoutConstant, 3000u);
+}
+
 TEST_F(SerialLine, WritesReachThePrinterOverlappedAndBlocking) {
     for (bool overlapped : {true, false}) {
         Open(_T("COM1"), overlapped, LineDcb(9600, ONESTOPBIT));
