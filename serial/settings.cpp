@@ -6,6 +6,16 @@
 #include "../common/text.h"
 #include "../common/win_raii.h"
 
+namespace {
+
+bool IsBlank(LPCTSTR text) {
+    for (; *text; ++text)
+        if (*text != _T(' ') && *text != _T('\t')) return false;
+    return true;
+}
+
+}  // namespace
+
 DWORD SplitStoredSettings(LPCTSTR stored, TCHAR (&comName)[6], LPCTSTR* lineSettings) {
     DWORD comma = 0;
     while (stored[comma] && stored[comma] != ',') ++comma;
@@ -27,6 +37,10 @@ DWORD GetVeskPortSettings(PBYTE, DWORD, PBYTE settingsOut, DWORD settingsSize, P
     TCHAR stored[kStoredSettingsChars] = {};
     GetProfileString(VESK_PORTS_SECTION, VESK_SETTINGS_KEY, VESK_DEFAULT_SETTINGS, stored,
                      kStoredSettingsChars);
+    // The key of port VESK doubles as the settings' store: a VESK port added again after its
+    // deletion writes the key with an empty value. That holds no settings, as a missing key
+    // holds none, so both read as the defaults.
+    if (IsBlank(stored)) vesk::CopyBounded(stored, kStoredSettingsChars, VESK_DEFAULT_SETTINGS);
     TCHAR comName[6];
     LPCTSTR lineSettings = nullptr;
     if (DWORD err = SplitStoredSettings(stored, comName, &lineSettings)) return err;

@@ -32,7 +32,8 @@ inline constexpr DWORD kMaxCommConfigSize = 0x10000;
 // ERROR_INVALID_NAME when the COM name does not fit ComName (COM100: and longer).
 DWORD SplitStoredSettings(LPCTSTR stored, TCHAR (&comName)[6], LPCTSTR* lineSettings);
 
-// Fills `settings` (settingsSize bytes) from the stored string: ComName, and pConfig with the
+// Fills `settings` (settingsSize bytes) from the stored string (a missing key, or one whose
+// value is empty or blank, reads as VESK_DEFAULT_SETTINGS): ComName, and pConfig with the
 // COM port's default configuration changed by the stored line settings. `needed` receives
 // the configuration's size. 0, 122 for a short record, 232 without a comma, 123 for a COM
 // name that does not fit, or the platform's error (pConfig and needed are then still set).

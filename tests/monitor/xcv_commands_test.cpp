@@ -102,14 +102,20 @@ TEST_F(XcvCommands, DeletingVeskBringsBackTheDefaultSettings) {
     EXPECT_EQ(after.Config.dcb.StopBits, ONESTOPBIT);
 }
 
-TEST_F(XcvCommands, AddingVeskWithoutItsKeyLeavesNoSettings) {
-    vt::WriteSection(L"Vesk Ports", {{L"VESK5", L""}});
+TEST_F(XcvCommands, VeskDeletedAndAddedAgainHasTheDefaultSettings) {
+    vt::WriteSection(L"Vesk Ports", {{L"VESK", L"COM3:,19200,E,7,2"}, {L"VESK5", L""}});
     Reload();
     vt::Xcv x(m->table, m->handle, L"Vesk Port Monitor", SERVER_ACCESS_ADMINISTER);
+    ASSERT_EQ(x.Name(XCV_DELETE_PORT, L"VESK").status, 0u);
     ASSERT_EQ(x.Name(XCV_ADD_PORT, L"VESK").status, 0u);
-    EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L""));
+    EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L"")) << "the new port's key";
     XcvPortSettings record{};
-    EXPECT_EQ(x.Settings(record).status, static_cast<DWORD>(ERROR_NO_DATA));
+    ASSERT_EQ(x.Settings(record).status, 0u) << "an empty value holds no settings";
+    EXPECT_STREQ(record.ComName, L"COM1");
+    EXPECT_EQ(record.Config.dcb.BaudRate, 9600u);
+    EXPECT_EQ(record.Config.dcb.Parity, NOPARITY);
+    EXPECT_EQ(record.Config.dcb.ByteSize, 8);
+    EXPECT_EQ(record.Config.dcb.StopBits, ONESTOPBIT);
     vt::SetValue(L"Vesk Ports", L"VESK", L"COM2:,4800,N,8,1");
     EXPECT_EQ(x.Settings(record).status, 0u);
     EXPECT_STREQ(record.ComName, L"COM2");

@@ -11,6 +11,7 @@
 #include "profile.h"
 #include "serial.h"
 #include "settings.h"
+#include "test_env.h"
 
 using tstring = std::basic_string<TCHAR>;
 
@@ -104,21 +105,27 @@ TEST(StoredSettingsString, SplitsIntoComNameAndLineSettings) {
               static_cast<DWORD>(ERROR_INVALID_NAME));
 }
 
-TEST_F(StoredSettings, MissingKeyGivesTheDefault) {
-    vt::DeleteSection(L"Vesk Ports");
-    Settings s = Read();
-    ASSERT_EQ(s.result, 0u);
-    EXPECT_EQ(tstring(s.record.ComName), _T("COM1"));
-    ASSERT_NE(s.record.pConfig, nullptr);
-    EXPECT_EQ(s.needed, s.record.pConfig->dwSize);
-    EXPECT_GE(s.needed, sizeof(COMMCONFIG));
-    const DCB& d = s.record.pConfig->dcb;
-    EXPECT_EQ(d.DCBlength, sizeof(DCB));
-    EXPECT_EQ(d.BaudRate, 9600u);
-    EXPECT_EQ(d.Parity, NOPARITY);
-    EXPECT_EQ(d.ByteSize, 8);
-    EXPECT_EQ(d.StopBits, ONESTOPBIT);
-    EXPECT_EQ(Text(d), _T("9600,n,8,1"));
+TEST_F(StoredSettings, MissingKeyOrEmptyValueGivesTheDefault) {
+    // An empty value is what port VESK's key holds once the port is added again after its
+    // deletion.
+    for (const wchar_t* value : {static_cast<const wchar_t*>(nullptr), L"", L"   "}) {
+        SCOPED_TRACE(value ? "value \"" + vt::Narrow(value) + "\"" : std::string("no key"));
+        if (value) Store(value);
+        else vt::DeleteSection(L"Vesk Ports");
+        Settings s = Read();
+        ASSERT_EQ(s.result, 0u);
+        EXPECT_EQ(tstring(s.record.ComName), _T("COM1"));
+        ASSERT_NE(s.record.pConfig, nullptr);
+        EXPECT_EQ(s.needed, s.record.pConfig->dwSize);
+        EXPECT_GE(s.needed, sizeof(COMMCONFIG));
+        const DCB& d = s.record.pConfig->dcb;
+        EXPECT_EQ(d.DCBlength, sizeof(DCB));
+        EXPECT_EQ(d.BaudRate, 9600u);
+        EXPECT_EQ(d.Parity, NOPARITY);
+        EXPECT_EQ(d.ByteSize, 8);
+        EXPECT_EQ(d.StopBits, ONESTOPBIT);
+        EXPECT_EQ(Text(d), _T("9600,n,8,1"));
+    }
 }
 
 TEST_F(StoredSettings, StoredStringSetsComNameAndDcb) {
