@@ -1,5 +1,6 @@
 #include "job_flow.h"
 
+#include "../serial/serial.h"
 #include "line_ops.h"
 #include "printer_link.h"
 
@@ -7,31 +8,81 @@ namespace {
 
 // Pause after a failed read before the next one, so a device error does not spin.
 constexpr DWORD kReadErrorPauseMs = 50;
+// Longest wait of one ReadPort, whatever time-outs the line has.
+constexpr DWORD kReadPortLimitMs = 60000;
+
+JobFlow* Flow(MonitorThread* t) {
+    return reinterpret_cast<JobFlow*>(t);
+}
 
 // One byte from the job's line; false when the document has ended.
 bool NextByte(JobFlow* f, BYTE& b, bool& got) {
     DWORD n = 0;
-    BOOL ok = Line().readOrStop(f->hDevice, &b, 1, &n, f->hStop);
+    BOOL ok = Line().readOrStop(f->thread.hDevice, &b, 1, &n, f->thread.hStop);
     got = n == 1;
-    if (!f->BusyThreadRun || WaitForSingleObject(f->hStop, 0) == WAIT_OBJECT_0) return false;
-    if (!ok && !got) WaitForSingleObject(f->hStop, kReadErrorPauseMs);
+    if (!f->BusyThreadRun || WaitForSingleObject(f->thread.hStop, 0) == WAIT_OBJECT_0) return false;
+    if (!ok && !got) WaitForSingleObject(f->thread.hStop, kReadErrorPauseMs);
     return true;
+}
+
+void Keep(JobFlow* f, BYTE b) {
+    EnterCriticalSection(&f->InputSection);
+    if (f->inputCount < kFlowInputBytes) {
+        f->input[(f->inputStart + f->inputCount) % kFlowInputBytes] = b;
+        ++f->inputCount;
+        SetEvent(f->hInputArrived);
+    }
+    LeaveCriticalSection(&f->InputSection);
+}
+
+DWORD Take(JobFlow* f, LPBYTE buffer, DWORD count) {
+    EnterCriticalSection(&f->InputSection);
+    DWORD n = 0;
+    for (; n < count && f->inputCount; ++n, --f->inputCount) {
+        buffer[n] = f->input[f->inputStart];
+        f->inputStart = (f->inputStart + 1) % kFlowInputBytes;
+    }
+    if (!f->inputCount) ResetEvent(f->hInputArrived);
+    LeaveCriticalSection(&f->InputSection);
+    return n;
+}
+
+void DestroyFlow(MonitorThread* t) {
+    JobFlow* f = Flow(t);
+    // The last user is gone: the device closes now, after every request on it has ended.
+    if (t->hDevice && t->hDevice != INVALID_HANDLE_VALUE) Line().close(t->hDevice);
+    CloseMonitorThreadHandles(t);
+    CloseHandle(f->XoffSection);
+    CloseHandle(f->hWriteDone);
+    CloseHandle(f->hInputArrived);
+    DeleteCriticalSection(&f->InputSection);
+    GlobalFree(f);
+}
+
+DWORD Min(DWORD a, DWORD b) {
+    return a < b ? a : b;
 }
 
 }  // namespace
 
-DWORD WINAPI BussyThread(LPVOID parameter) {
-    auto* f = static_cast<JobFlow*>(parameter);
+DWORD BussyThread(MonitorThread* thread) {
+    JobFlow* f = Flow(thread);
     BYTE b = 0;
     bool got = false;
     while (f->BusyThreadRun && NextByte(f, b, got)) {
-        if (!got || b != kXoff) continue;  // anything but XOFF is dropped
-        ResetEvent(f->XoffSection);
-        // Busy: everything up to XON is dropped.
-        bool more = true;
-        do more = NextByte(f, b, got);
-        while (more && !(got && b == kXon));
-        SetEvent(f->XoffSection);
+        if (!got) continue;
+        if (b == kXoff) {
+            ResetEvent(f->XoffSection);
+            // Busy until XON; what comes meanwhile is kept for ReadPort.
+            bool more = true;
+            do {
+                more = NextByte(f, b, got);
+                if (more && got && b != kXon && b != kXoff) Keep(f, b);
+            } while (more && !(got && b == kXon));
+            SetEvent(f->XoffSection);
+        } else if (b != kXon) {
+            Keep(f, b);
+        }
     }
     SetEvent(f->XoffSection);
     return 0;
@@ -40,41 +91,37 @@ DWORD WINAPI BussyThread(LPVOID parameter) {
 JobFlow* StartJobFlow(HANDLE device, DWORD xoffLimitMs) {
     auto* f = static_cast<JobFlow*>(GlobalAlloc(GPTR, sizeof(JobFlow)));
     if (!f) return nullptr;
-    f->hDevice = device;
+    f->thread.run = BussyThread;
+    f->thread.destroy = DestroyFlow;
     f->xoffLimitMs = xoffLimitMs;
+    InitializeCriticalSection(&f->InputSection);
     f->XoffSection = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    f->hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     f->hWriteDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!f->XoffSection || !f->hStop || !f->hWriteDone) {
-        if (f->XoffSection) CloseHandle(f->XoffSection);
-        if (f->hStop) CloseHandle(f->hStop);
-        if (f->hWriteDone) CloseHandle(f->hWriteDone);
-        GlobalFree(f);
+    f->hInputArrived = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!InitMonitorThread(&f->thread) || !f->XoffSection || !f->hWriteDone ||
+        !f->hInputArrived) {
+        // The device is not the flow's yet: it stays with the caller.
+        DestroyFlow(&f->thread);
         return nullptr;
     }
+    f->thread.hDevice = device;
     f->BusyThreadRun = 1;
-    f->hBusyThread = CreateThread(nullptr, 16384, BussyThread, f, 0, nullptr);
-    if (!f->hBusyThread) OutputDebugStringW(L"CreateThread (BussyThread) failed");
+    if (!StartMonitorThread(&f->thread)) OutputDebugStringW(L"CreateThread (BussyThread) failed");
     return f;
 }
 
 void StopJobFlow(JobFlow* f) {
     if (!f) return;
     InterlockedExchange(&f->BusyThreadRun, 0);
-    SetEvent(f->hStop);
-    if (f->hBusyThread) {
-        if (WaitForSingleObject(f->hBusyThread, kBusyThreadStopLimitMs) != WAIT_OBJECT_0) {
-            // The thread still uses the flow: leave it to the thread rather than free it
-            // under its feet.
-            CloseHandle(f->hBusyThread);
-            return;
-        }
-        CloseHandle(f->hBusyThread);
-    }
-    CloseHandle(f->XoffSection);
-    CloseHandle(f->hStop);
-    CloseHandle(f->hWriteDone);
-    GlobalFree(f);
+    StopMonitorThread(&f->thread, nullptr);
+}
+
+void HoldJobFlow(JobFlow* f) {
+    AcquireMonitorThread(&f->thread);
+}
+
+void ReleaseJobFlow(JobFlow* f) {
+    ReleaseMonitorThread(&f->thread);
 }
 
 HANDLE JobWriteEvent(JobFlow* f) {
@@ -83,4 +130,34 @@ HANDLE JobWriteEvent(JobFlow* f) {
 
 BOOL PassXoffSection(JobFlow* f) {
     return !f || WaitForSingleObject(f->XoffSection, f->xoffLimitMs) == WAIT_OBJECT_0;
+}
+
+BOOL ReadJobInput(JobFlow* f, LPBYTE buffer, DWORD count, DWORD* read,
+                  const COMMTIMEOUTS& timeouts) {
+    *read = 0;
+    // The line's time-outs as the platform applies them to a read: a total for the whole
+    // read and an interval between bytes; "return at once" is an interval of MAXDWORD with
+    // no total. A total of zero (wait for ever) waits the longest this monitor allows.
+    bool atOnce = timeouts.ReadIntervalTimeout == MAXDWORD &&
+                  timeouts.ReadTotalTimeoutConstant == 0 &&
+                  timeouts.ReadTotalTimeoutMultiplier == 0;
+    ULONGLONG total = timeouts.ReadTotalTimeoutConstant +
+                      static_cast<ULONGLONG>(timeouts.ReadTotalTimeoutMultiplier) * count;
+    DWORD totalMs = total == 0 || total > kReadPortLimitMs ? kReadPortLimitMs
+                                                           : static_cast<DWORD>(total);
+    DWORD interval = timeouts.ReadIntervalTimeout;
+    ULONGLONG start = GetTickCount64();
+    for (;;) {
+        *read += Take(f, buffer + *read, count - *read);
+        if (*read == count || atOnce) return TRUE;
+        ULONGLONG spent = GetTickCount64() - start;
+        if (spent >= totalMs) return TRUE;
+        DWORD wait = static_cast<DWORD>(totalMs - spent);
+        if (*read && interval && interval != MAXDWORD) wait = Min(wait, interval);
+        HANDLE waits[2] = {f->hInputArrived, f->thread.hStop};
+        if (WaitForMultipleObjects(2, waits, FALSE, wait) != WAIT_OBJECT_0) {
+            *read += Take(f, buffer + *read, count - *read);
+            return TRUE;
+        }
+    }
 }

@@ -1,35 +1,53 @@
-// The busy thread of one job. While the spooler writes the job, it reads the printer's line
-// and keeps the job's XoffSection closed from the printer's XOFF to its XON; every chunk of
-// a write passes that gate first. Each job has its own, so one printer's XOFF never pauses
-// another port's job, and the end of the document stops the thread and waits for it.
+// The busy thread of one job. While the spooler writes the job, it is the only reader of the
+// printer's line: it keeps the job's XoffSection closed from the printer's XOFF to its XON
+// (every chunk of a write passes that gate first) and keeps every other byte the printer
+// sends for ReadPort. Each job has its own, so one printer's XOFF never pauses another
+// port's job.
+//
+// The flow owns the job's device once it exists: the device is closed when the last of its
+// users (the port, the busy thread, a ReadPort or device request in progress) lets go, never
+// under one of them.
 #pragma once
 
 #include <windows.h>
 
-// Longest wait for a busy thread to end once its document has ended (it is cancelled at
-// once; this only bounds a driver that does not complete the cancel).
-inline constexpr DWORD kBusyThreadStopLimitMs = 10000;
+#include "monitor_thread.h"
+
+// Bytes from the printer kept for ReadPort; what arrives while it is full is dropped, as a
+// full receive buffer drops it.
+inline constexpr DWORD kFlowInputBytes = 4096;
 
 struct JobFlow {
-    HANDLE hDevice;             // the job's device (owned by the port entry)
+    MonitorThread thread;       // the busy thread; thread.hDevice is the job's device
     HANDLE XoffSection;         // manual-reset event: set while the printer may receive
-    HANDLE hStop;               // set when the document ends
     volatile LONG BusyThreadRun;
-    HANDLE hBusyThread;         // null when the thread could not be started
     DWORD xoffLimitMs;          // how long a write waits for XON before it fails
     HANDLE hWriteDone;          // manual-reset event on which the job's chunks complete
+    CRITICAL_SECTION InputSection;  // guards the input below
+    HANDLE hInputArrived;       // manual-reset event: set while input is kept
+    DWORD inputStart, inputCount;
+    BYTE input[kFlowInputBytes];
 };
 
-// Starts the busy thread on `device`. Null when the flow's events cannot be made; a thread
-// that cannot be started leaves a flow without one (writes then pass unwatched), with the
-// debug trace "CreateThread (BussyThread) failed".
+// Starts the busy thread on `device`, which the flow owns from then on. Null when the
+// flow's events cannot be made (the device stays the caller's); a thread that cannot be
+// started leaves a flow without one (writes then pass unwatched), with the debug trace
+// "CreateThread (BussyThread) failed".
 JobFlow* StartJobFlow(HANDLE device, DWORD xoffLimitMs);
-// Stops the busy thread, waits for it and frees the flow (null is allowed).
+// Stops the busy thread (bounded), then lets go of the flow; the device closes with the last
+// user (null is allowed).
 void StopJobFlow(JobFlow* flow);
+// A user of the device of a running job takes the flow for the duration of its request.
+void HoldJobFlow(JobFlow* flow);
+void ReleaseJobFlow(JobFlow* flow);
 // Waits until the printer may receive. FALSE when XOFF lasted longer than the flow's limit.
 BOOL PassXoffSection(JobFlow* flow);
 // The completion event for the job's writes, so that a chunk needs no event of its own;
 // null (one is made per write) without a flow.
 HANDLE JobWriteEvent(JobFlow* flow);
+// ReadPort during a document: the printer's bytes that the busy thread kept (never XON or
+// XOFF), within the line's read time-outs `timeouts`; ends early when the document ends.
+BOOL ReadJobInput(JobFlow* flow, LPBYTE buffer, DWORD count, DWORD* read,
+                  const COMMTIMEOUTS& timeouts);
 
-DWORD WINAPI BussyThread(LPVOID flow);
+DWORD BussyThread(MonitorThread* thread);

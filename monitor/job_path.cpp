@@ -3,6 +3,7 @@
 #include <winspool.h>
 
 #include "../common/win_raii.h"
+#include "../serial/serial.h"
 #include "job_flow.h"
 #include "line_ops.h"
 #include "monitor_state.h"
@@ -23,14 +24,31 @@ PortEntry* Entry(HANDLE port) {
     return e && e->Signature == kPortEntrySignature ? e : nullptr;
 }
 
+// Takes the device and its flow from the entry, then stops the busy thread; the device closes
+// when the flow's last user lets go (at once, unless a request on it is still running).
 void CloseDevice(PortEntry* e) {
-    StopJobFlow(e->pFlow);
-    e->pFlow = nullptr;
-    if (Valid(e->hFile)) Line().close(e->hFile);
-    e->hFile = INVALID_HANDLE_VALUE;
     VeskEnterSplSem();
+    JobFlow* flow = e->pFlow;
+    HANDLE device = e->hFile;
+    e->pFlow = nullptr;
+    e->hFile = INVALID_HANDLE_VALUE;
     e->Status &= ~PORT_FLAG_OPEN;
     VeskLeaveSplSem();
+    if (flow)
+        StopJobFlow(flow);
+    else if (Valid(device))
+        Line().close(device);
+}
+
+// The flow of the port's running job, held for one request; null (with `error` as the last
+// error) when the port has no job with a device.
+JobFlow* HoldFlow(PortEntry* e, DWORD error) {
+    VeskEnterSplSem();
+    JobFlow* flow = (e->Status & PORT_FLAG_OPEN) ? e->pFlow : nullptr;
+    if (flow) HoldJobFlow(flow);
+    VeskLeaveSplSem();
+    if (!flow) SetLastError(error);
+    return flow;
 }
 
 void ReleaseJob(PortEntry* e) {
@@ -154,7 +172,10 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
         return FailStart(e);
     }
 
-    e->pFlow = StartJobFlow(e->hFile, TransmissionRetryMs());
+    JobFlow* flow = StartJobFlow(e->hFile, TransmissionRetryMs());
+    VeskEnterSplSem();
+    e->pFlow = flow;
+    VeskLeaveSplSem();
     return TRUE;
 }
 
@@ -194,7 +215,7 @@ BOOL WINAPI VeskWritePort(HANDLE port, LPBYTE data, DWORD count, LPDWORD written
 
 BOOL WINAPI VeskReadPort(HANDLE port, LPBYTE buffer, DWORD count, LPDWORD read) {
     PortEntry* e = Entry(port);
-    if (!e || !Valid(e->hFile) || !(e->Status & PORT_FLAG_OPEN)) {
+    if (!e) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -202,7 +223,25 @@ BOOL WINAPI VeskReadPort(HANDLE port, LPBYTE buffer, DWORD count, LPDWORD read) 
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    return Line().read(e->hFile, buffer, count, read);
+    *read = 0;
+    JobFlow* flow = HoldFlow(e, ERROR_INVALID_HANDLE);
+    if (!flow) return FALSE;
+    HANDLE device = flow->thread.hDevice;
+    BOOL ok;
+    if (flow->thread.hThread) {
+        // The busy thread is the line's one reader: a second one would take the printer's
+        // XON or XOFF from it. What the printer sent besides them is kept for this call.
+        COMMTIMEOUTS timeouts{kReadIntervalTimeoutMs, 0, kReadTotalTimeoutConstantMs, 0, 0};
+        GetCommTimeouts(device, &timeouts);
+        ok = ReadJobInput(flow, buffer, count, read, timeouts);
+    } else {
+        // No busy thread reads this job's line: read it here, until the document ends.
+        ok = Line().readOrStop(device, buffer, count, read, flow->thread.hStop);
+    }
+    DWORD err = GetLastError();
+    ReleaseJobFlow(flow);
+    SetLastError(err);
+    return ok;
 }
 
 BOOL WINAPI VeskEndDocPort(HANDLE port) {
@@ -220,42 +259,59 @@ BOOL WINAPI VeskEndDocPort(HANDLE port) {
 BOOL WINAPI VeskClosePort(HANDLE port) {
     PortEntry* e = Entry(port);
     if (!e) return TRUE;
+    EndPortJob(e);
+    VeskEnterSplSem();
+    if (e->OpenCount) --e->OpenCount;
+    VeskLeaveSplSem();
+    return TRUE;
+}
+
+void EndPortJob(PortEntry* e) {
     CloseDevice(e);
     // A document the spooler never ended would otherwise keep its printer handle.
     if (e->Status & PORT_FLAG_IN_DOC) ReleaseJob(e);
-    return TRUE;
 }
 
 BOOL WINAPI VeskGetPrinterDataFromPort(HANDLE port, DWORD controlId, LPWSTR, LPWSTR inBuffer,
                                        DWORD inSize, LPWSTR outBuffer, DWORD outSize,
                                        LPDWORD returned) {
     PortEntry* e = Entry(port);
-    if (!e || controlId == 0 || !Valid(e->hFile)) {
+    if (!e || controlId == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    // The device was opened for overlapped I/O, so the request needs an OVERLAPPED of its
-    // own; a request that does not complete in time is cancelled.
-    vesk::UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!event) return FALSE;
-    OVERLAPPED ov{};
-    ov.hEvent = event.get();
+    // Held, the device stays open until the request is done, even if the document ends
+    // meanwhile on another thread.
+    JobFlow* flow = HoldFlow(e, ERROR_INVALID_PARAMETER);
+    if (!flow) return FALSE;
     DWORD bytes = 0;
-    BOOL ok = DeviceIoControl(e->hFile, controlId, inBuffer, inSize, outBuffer, outSize, &bytes, &ov);
-    if (!ok && GetLastError() == ERROR_IO_PENDING) {
-        if (WaitForSingleObject(event.get(), kDeviceControlLimitMs) != WAIT_OBJECT_0) CancelIo(e->hFile);
-        ok = GetOverlappedResult(e->hFile, &ov, &bytes, TRUE);
-    }
+    BOOL ok = Line().control(flow->thread.hDevice, controlId, inBuffer, inSize, outBuffer, outSize,
+                             &bytes);
     if (returned) *returned = bytes;
+    DWORD err = GetLastError();
+    ReleaseJobFlow(flow);
+    SetLastError(err);
     return ok;
 }
 
 BOOL WINAPI VeskSetPortTimeOuts(HANDLE port, LPCOMMTIMEOUTS timeouts, DWORD reserved) {
     PortEntry* e = Entry(port);
-    if (reserved != 0 || !e || !timeouts) return FALSE;
+    if (reserved != 0 || !e || !timeouts) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    JobFlow* flow = HoldFlow(e, ERROR_INVALID_HANDLE);
+    if (!flow) return FALSE;
+    HANDLE device = flow->thread.hDevice;
     COMMTIMEOUTS current{};
-    if (!GetCommTimeouts(e->hFile, &current)) return FALSE;
-    current.ReadIntervalTimeout = timeouts->ReadIntervalTimeout;
-    current.ReadTotalTimeoutConstant = timeouts->ReadTotalTimeoutConstant;
-    return SetCommTimeouts(e->hFile, &current);
+    BOOL ok = GetCommTimeouts(device, &current);
+    if (ok) {
+        current.ReadIntervalTimeout = timeouts->ReadIntervalTimeout;
+        current.ReadTotalTimeoutConstant = timeouts->ReadTotalTimeoutConstant;
+        ok = SetCommTimeouts(device, &current);
+    }
+    DWORD err = GetLastError();
+    ReleaseJobFlow(flow);
+    SetLastError(err);
+    return ok;
 }

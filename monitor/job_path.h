@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "port_list.h"
+
 inline constexpr DWORD kWriteChunkBytes = 64;
 // Writes in a row that move nothing before a write gives up (each is bounded by the line's
 // write time-out).
@@ -11,8 +13,6 @@ inline constexpr int kIdleChunkLimit = 3;
 // How long a write waits for the printer's XON unless the profile says otherwise
 // ([windows] TransmissionRetryTimeout, seconds).
 inline constexpr DWORD kDefaultTransmissionRetrySeconds = 90;
-// Longest wait for a device control request to complete.
-inline constexpr DWORD kDeviceControlLimitMs = 5000;
 
 BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD level,
                              LPBYTE docInfo);
@@ -24,6 +24,10 @@ BOOL WINAPI VeskGetPrinterDataFromPort(HANDLE port, DWORD controlId, LPWSTR valu
                                        LPWSTR inBuffer, DWORD inSize, LPWSTR outBuffer,
                                        DWORD outSize, LPDWORD returned);
 BOOL WINAPI VeskSetPortTimeOuts(HANDLE port, LPCOMMTIMEOUTS timeouts, DWORD reserved);
+
+// Ends whatever job the port still has: stops its busy thread, closes its device, lets go
+// of its printer. For the monitor's shutdown.
+void EndPortJob(PortEntry* entry);
 
 // Sets the status word of a job, keeping the rest of its level-1 information.
 void SetJobStatus(HANDLE printer, DWORD jobId, DWORD status);

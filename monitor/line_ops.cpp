@@ -27,6 +27,23 @@ BOOL RealWaitForDsr(HANDLE h, DWORD timeoutMs) {
     return ok && (mask & EV_DSR);
 }
 
+BOOL RealControl(HANDLE h, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize,
+                 DWORD* returned) {
+    *returned = 0;
+    // The device was opened for overlapped I/O, so the request needs an OVERLAPPED of its own.
+    vesk::UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!event) return FALSE;
+    OVERLAPPED ov{};
+    ov.hEvent = event.get();
+    BOOL ok = DeviceIoControl(h, code, in, inSize, out, outSize, returned, &ov);
+    if (!ok && GetLastError() == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(event.get(), kDeviceControlLimitMs) != WAIT_OBJECT_0)
+            CancelIoEx(h, &ov);
+        ok = GetOverlappedResult(h, &ov, returned, TRUE);
+    }
+    return ok;
+}
+
 const LineOperations kRealLine = {
     WriteBuffer,
     ReadBuffer,
@@ -35,6 +52,7 @@ const LineOperations kRealLine = {
     [](HANDLE h, DWORD flags) -> BOOL { return PurgeComm(h, flags); },
     RealWaitForDsr,
     [](HANDLE h) -> BOOL { return FlushFileBuffers(h); },
+    RealControl,
     [](HANDLE h) -> BOOL { return CloseHandle(h); },
     ValidateDosDevicePort,
     OpenVeskPort,

@@ -8,6 +8,9 @@
 #include "../serial/settings.h"
 #include "port_list.h"
 
+// Longest wait for a device control request to complete.
+inline constexpr DWORD kDeviceControlLimitMs = 5000;
+
 struct LineOperations {
     // `event`: the caller's completion event for the write, or null (see WriteBuffer).
     BOOL (*write)(HANDLE h, const void* data, DWORD count, DWORD* written, HANDLE event);
@@ -18,6 +21,10 @@ struct LineOperations {
     // Waits at most timeoutMs for DSR to change; TRUE when it did.
     BOOL (*waitForDsr)(HANDLE h, DWORD timeoutMs);
     BOOL (*flush)(HANDLE h);
+    // A device control request (a driver's own), cancelled when it outlasts
+    // kDeviceControlLimitMs.
+    BOOL (*control)(HANDLE h, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize,
+                    DWORD* returned);
     BOOL (*close)(HANDLE h);
     // The two opens of the COM port (see serial_open.h).
     BOOL (*openForJob)(PortEntry* entry, DWORD* blockSize);

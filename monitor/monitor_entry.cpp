@@ -75,11 +75,19 @@ BOOL WINAPI DeletePort2(HANDLE, LPWSTR server, HWND owner, LPWSTR port) {
 LONG g_initializations = 0;  // guarded by SpoolerSection
 
 void WINAPI Shutdown2(HANDLE) {
-    vesk::CriticalSectionLock lock(SpoolerSection);
-    if (g_initializations > 0 && --g_initializations == 0) {
-        FreePortList(g_pPortList);
-        g_pPortList = nullptr;
+    PortList* list = nullptr;
+    {
+        vesk::CriticalSectionLock lock(SpoolerSection);
+        if (g_initializations > 0 && --g_initializations == 0) {
+            list = g_pPortList;
+            g_pPortList = nullptr;
+        }
     }
+    if (!list) return;
+    // Every job still open ends here, its busy thread first: nothing of the list may be
+    // freed while a thread of the monitor still uses it.
+    for (PortEntry* e = list->pFirst; e; e = e->pNext) EndPortJob(e);
+    FreePortList(list);
 }
 
 MONITOR2 g_monitor2 = {
@@ -170,6 +178,8 @@ BOOL WINAPI VeskOpenPort(LPWSTR portName, PHANDLE portHandle) {
     vesk::CriticalSectionLock lock(SpoolerSection);
     PortEntry* entry = g_pPortList ? VeskFindIniKey(g_pPortList->pFirst, portName) : nullptr;
     if (!entry || !IsVeskPort(portName)) return FALSE;
+    // The entry is the spooler's handle until ClosePort: it may not be deleted before.
+    ++entry->OpenCount;
     *portHandle = entry;
     return TRUE;
 }

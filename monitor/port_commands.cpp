@@ -75,7 +75,12 @@ DWORD DoDeletePort(PBYTE in, DWORD inSize, PBYTE, DWORD, PDWORD) {
     LPCWSTR name = NameIn(in, inSize);
     if (!name) return ERROR_INVALID_PARAMETER;
     vesk::CriticalSectionLock lock(SpoolerSection);
-    if (!g_pPortList || !VeskDeletePortEntry(g_pPortList, name)) return ERROR_FILE_NOT_FOUND;
+    PortEntry* entry = g_pPortList ? VeskFindIniKey(g_pPortList->pFirst, name) : nullptr;
+    if (!entry) return ERROR_FILE_NOT_FOUND;
+    // The spooler holds an open port by the address of its entry: freeing it would leave the
+    // spooler's next call on freed memory. The user deletes the port once it is closed.
+    if (entry->OpenCount || (entry->Status & (PORT_FLAG_OPEN | PORT_FLAG_IN_DOC))) return ERROR_BUSY;
+    VeskDeletePortEntry(g_pPortList, name);
     WriteProfileStringW(VESK_PORTS_SECTION, name, nullptr);
     MirrorPortRemoved(name);
     return 0;

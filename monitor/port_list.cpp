@@ -4,6 +4,8 @@
 #include "../common/profile.h"
 #include "../common/text.h"
 #include "../serial/settings.h"
+#include "job_flow.h"
+#include "line_ops.h"
 #include "monitor_state.h"
 #include "spl_mem.h"
 
@@ -88,6 +90,11 @@ void FreePortList(PortList* list) {
     if (!list) return;
     for (PortEntry* e = list->pFirst; e;) {
         PortEntry* next = e->pNext;
+        if (e->pFlow)
+            StopJobFlow(e->pFlow);  // the flow closes the device
+        else if (e->hFile && e->hFile != INVALID_HANDLE_VALUE)
+            Line().close(e->hFile);
+        if (e->pPrinterName) GlobalFree(e->pPrinterName);
         GlobalFree(e);
         e = next;
     }

@@ -26,7 +26,8 @@ struct PortEntry {
     HANDLE hPrinter;      // spooler handle of that printer
     DWORD JobId;
     PortList* pList;
-    JobFlow* pFlow;       // the busy thread of the current job, or null
+    JobFlow* pFlow;       // the busy thread of the current job, or null; guarded by SpoolerSection
+    DWORD OpenCount;      // the spooler's open handles on the port; guarded by SpoolerSection
 };
 
 struct PortList {
@@ -50,5 +51,7 @@ BOOL VeskDeletePortEntry(PortList* list, LPCWSTR name);
 // Builds a list from the key names of "Vesk Ports" (every key that is a VESK port, in the
 // profile's order). Null when the section is missing or empty, too large, or memory ran out.
 PortList* LoadPortList();
-// Frees a list and all its entries.
+// Frees a list and all its entries. A job still open has its device closed, but its printer
+// handle is left alone: this also runs while the library is being unloaded, when calling into
+// the spooler is not safe (Shutdown ends the jobs properly first).
 void FreePortList(PortList* list);

@@ -24,8 +24,6 @@ inline constexpr DWORD kSwitchSettleMs = 1000;
 // Longest wait for the printer to raise DSR after a switch (a printer without the line
 // never does; the query that follows tells whether it listens).
 inline constexpr DWORD kDsrWaitLimitMs = 2000;
-// Longest wait for the wake-up's reader to end once it has been told to stop.
-inline constexpr DWORD kReaderStopLimitMs = 10000;
 
 // Wakes the printer: zero blocks of blockSize bytes until it answers XON or DSR is on, then
 // CAN. FALSE with kNoAnswer when it never answered, or the write's error.

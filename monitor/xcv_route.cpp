@@ -26,6 +26,8 @@ struct XcvConnection {
     LPWSTR pObject;  // the port (or monitor) the connection was opened on
     Token Tokens[kXcvTokensPerConnection];
     XcvConnection* pNext;
+    LONG InFlight;  // commands running on the connection
+    bool Closed;    // XcvClosePort has taken it out of the list
 };
 
 // The live connections and their tokens, guarded by XcvSection.
@@ -38,17 +40,20 @@ XcvConnection* Live(HANDLE h) {
     return nullptr;
 }
 
-// Hands out a token for `device` on `c`; 0 when the connection holds too many.
-DWORD IssueToken(XcvConnection* c, HANDLE device) {
+// Hands out a token for `device` on `c`. Fails when the connection holds too many, or has
+// been closed while the command ran (its client can no longer give a token back).
+DWORD IssueToken(XcvConnection* c, HANDLE device, DWORD* value) {
     vesk::CriticalSectionLock lock(XcvSection);
+    if (c->Closed) return ERROR_INVALID_HANDLE;
     for (Token& t : c->Tokens) {
         if (t.value) continue;
         do g_nextToken = g_nextToken * 1103515245u + 12345u + GetTickCount();
         while (g_nextToken == 0 || g_nextToken == kXcvNoDevice);
         t = {g_nextToken, device};
-        return t.value;
+        *value = t.value;
+        return 0;
     }
-    return 0;
+    return ERROR_NO_SYSTEM_RESOURCES;
 }
 
 // Takes back the device of a token this connection issued; null for any other value.
@@ -133,11 +138,10 @@ DWORD SetPrintSettings(XcvConnection* c, PBYTE in, DWORD inSize, PBYTE out, DWOR
     DWORD token = kXcvNoDevice;
     if (result == 0) {
         HANDLE device = LongToHandle(handle);
-        token = IssueToken(c, device);
-        if (!token) {
+        result = IssueToken(c, device, &token);
+        if (result) {
             Line().close(device);
             token = kXcvNoDevice;
-            result = ERROR_NO_SYSTEM_RESOURCES;
         }
     }
     CopyMemory(out, &token, sizeof token);
@@ -217,6 +221,22 @@ DWORD SetDefaultConfig(XcvConnection* c, PBYTE in, DWORD inSize, PBYTE, DWORD, P
     return err ? err : ERROR_INVALID_PARAMETER;
 }
 
+void FreeConnection(XcvConnection* c) {
+    c->Signature = 0;
+    if (c->pObject) GlobalFree(c->pObject);
+    GlobalFree(c);
+}
+
+// Ends one command on `c`; the connection goes with the last command once it is closed.
+void EndCommand(XcvConnection* c) {
+    bool last;
+    {
+        vesk::CriticalSectionLock lock(XcvSection);
+        last = --c->InFlight == 0 && c->Closed;
+    }
+    if (last) FreeConnection(c);
+}
+
 struct Command {
     LPCWSTR name;
     bool changesState;  // needs SERVER_ACCESS_ADMINISTER
@@ -266,24 +286,32 @@ DWORD WINAPI XcvDataPort(HANDLE xcv, LPCWSTR command, PBYTE in, DWORD inSize, PB
     {
         vesk::CriticalSectionLock lock(XcvSection);
         c = Live(xcv);
+        // A close on another thread meanwhile leaves the connection to this command.
+        if (c) ++c->InFlight;
     }
     if (!c) return ERROR_INVALID_HANDLE;
+    DWORD result = ERROR_INVALID_PARAMETER;
     DWORD ignored = 0;
     if (!needed) needed = &ignored;
     *needed = 0;
-    if (!command) return ERROR_INVALID_PARAMETER;
     if (!in) inSize = 0;
     if (!out) outSize = 0;
     for (const Command& cmd : kCommands) {
-        if (lstrcmpW(cmd.name, command) != 0) continue;
-        if (cmd.changesState && !(c->Access & SERVER_ACCESS_ADMINISTER)) return ERROR_ACCESS_DENIED;
-        return cmd.run(c, in, inSize, out, outSize, needed);
+        if (!command || lstrcmpW(cmd.name, command) != 0) continue;
+        if (cmd.changesState && !(c->Access & SERVER_ACCESS_ADMINISTER))
+            result = ERROR_ACCESS_DENIED;
+        else
+            result = cmd.run(c, in, inSize, out, outSize, needed);
+        break;
     }
-    return ERROR_INVALID_PARAMETER;
+    EndCommand(c);
+    return result;
 }
 
 BOOL WINAPI XcvClosePort(HANDLE xcv) {
     XcvConnection* c = nullptr;
+    HANDLE devices[kXcvTokensPerConnection] = {};
+    bool free = false;
     {
         vesk::CriticalSectionLock lock(XcvSection);
         for (XcvConnection** link = &g_connections; *link; link = &(*link)->pNext)
@@ -292,16 +320,23 @@ BOOL WINAPI XcvClosePort(HANDLE xcv) {
                 *link = c->pNext;
                 break;
             }
+        if (c) {
+            // Devices the client never gave back are closed with its connection; a command
+            // still running can no longer issue or redeem one.
+            c->Closed = true;
+            for (int i = 0; i < kXcvTokensPerConnection; ++i) {
+                if (c->Tokens[i].value) devices[i] = c->Tokens[i].device;
+                c->Tokens[i] = {};
+            }
+            free = c->InFlight == 0;
+        }
     }
     if (!c) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    // Devices the client never gave back are closed with its connection.
-    for (Token& t : c->Tokens)
-        if (t.value) Line().close(t.device);
-    c->Signature = 0;
-    if (c->pObject) GlobalFree(c->pObject);
-    GlobalFree(c);
+    for (HANDLE device : devices)
+        if (device) Line().close(device);
+    if (free) FreeConnection(c);
     return TRUE;
 }

@@ -192,7 +192,7 @@ BOOL FakeLine::DoRead(void* buffer, DWORD count, DWORD* read, HANDLE stop) {
         if (next >= 0) until = std::min(until, next);
         DWORD wait = static_cast<DWORD>(std::max(0.0, until - now)) + 1;
         HANDLE waits[3] = {arrived_, closing_, stop};
-        DWORD r = WaitForMultipleObjects(stop ? 3 : 2, waits, FALSE, wait);
+        DWORD r = WaitForMultipleObjects(stop && !readsIgnoreStop ? 3 : 2, waits, FALSE, wait);
         if (r == WAIT_OBJECT_0 + 1 || r == WAIT_OBJECT_0 + 2) {
             if (read) *read = got;
             SetLastError(ERROR_OPERATION_ABORTED);
@@ -221,6 +221,14 @@ BOOL FakeLine::DoWaitForDsr(DWORD timeoutMs) {
     }
     std::lock_guard<std::mutex> lock(m_);
     return dsr_ != before;
+}
+
+void AnswerAsPrinter(FakeLine& line, std::string reply, std::string status) {
+    line.onWrite = [reply, status](FakeLine& l, const std::string& b) {
+        if (!b.empty() && b.find_first_not_of('\0') == std::string::npos) l.Deliver("\x11", 2);
+        if (b == "\x18\x1D\x49\x04") l.Deliver(reply, 2);
+        if (b == "\x1D\x49\x0F") l.Deliver(status, 2);
+    };
 }
 
 const LineOperations FakeLine::kOperations = {
@@ -263,6 +271,13 @@ const LineOperations FakeLine::kOperations = {
     [](HANDLE h) -> BOOL {
         Use l(h);
         return l ? TRUE : FlushFileBuffers(h);
+    },
+    [](HANDLE h, DWORD code, void*, DWORD, void*, DWORD, DWORD* returned) -> BOOL {
+        Use l(h);
+        *returned = 0;
+        if (l && l->onControl) return l->onControl(code);
+        SetLastError(l ? ERROR_INVALID_FUNCTION : ERROR_INVALID_HANDLE);
+        return FALSE;
     },
     [](HANDLE h) -> BOOL {
         Use l(h);

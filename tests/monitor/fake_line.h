@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -43,6 +44,12 @@ public:
     std::function<void(FakeLine&, const std::string& bytes)> onWrite;
     // How many bytes of a write the line takes (default: all).
     std::function<DWORD(const std::string& bytes)> accept;
+    // A device control request (called on the requesting thread); without it every request
+    // fails as an unknown one.
+    std::function<BOOL(DWORD code)> onControl;
+    // Reads that ignore their stop event, as a driver that does not complete a cancel: they
+    // end only by their time-outs or when the line goes.
+    bool readsIgnoreStop = false;
 
     std::vector<Write> Writes();
     std::string AllWritten();
@@ -90,8 +97,13 @@ private:
     bool dsr_ = false;
     DWORD baud_ = 0;
     DWORD intervalMs_ = 200, totalMs_ = 5000;
-    int opens_ = 0, closes_ = 0, purges_ = 0;
+    std::atomic<int> opens_{0}, closes_{0}, purges_{0};
     DCB lastDcb_{};
 };
+
+// A printer on the line that answers every wake-up burst with XON, the status command with
+// `status` and the settings query with `reply`.
+void AnswerAsPrinter(FakeLine& line, std::string reply,
+                     std::string status = std::string("\x06\x00\x00", 3));
 
 }  // namespace vt

@@ -64,16 +64,6 @@ struct Record9600 {
     VeskPortSettings record{};
 };
 
-// A printer on the fake line that answers every burst with XON, the status command with
-// `status`, and the query with `reply`.
-void AnswerLikeAPrinter(FakeLine& line, std::string reply, std::string status = std::string("\x06\x00\x00", 3)) {
-    line.onWrite = [reply, status](FakeLine& l, const std::string& b) {
-        if (!b.empty() && b.find_first_not_of('\0') == std::string::npos) l.Deliver(kXonByte, 2);
-        if (b == "\x18\x1D\x49\x04") l.Deliver(reply, 2);
-        if (b == "\x1D\x49\x0F") l.Deliver(status, 2);
-    };
-}
-
 }  // namespace
 
 TEST(FakeLineWakeup, WithDsrOnOnlyCanIsSent) {
@@ -163,7 +153,7 @@ TEST(FakeLineWakeup, WriteThatMovesNothingFailsAndStopsTheReader) {
 TEST(FakeLineQuery, ClearsTheReceiverThenAsksAndCompares) {
     FakeLine line;
     line.Deliver("stale bytes");
-    AnswerLikeAPrinter(line, "   9600,N,8,1\r");
+    vt::AnswerAsPrinter(line, "   9600,N,8,1\r");
     Record9600 r;
     EXPECT_TRUE(SetPrinterSettings(line.handle(), r.config.dcb));
     EXPECT_EQ(line.Purges(), 1);
@@ -177,7 +167,7 @@ TEST(FakeLineQuery, BadRepliesAreMismatchesNeverFaults) {
         std::string("\x80\xFF\x13\x11\x00zz", 7), "9600,N,8,1,9600,N,8,1\r"};
     for (const auto& reply : replies) {
         FakeLine line;
-        AnswerLikeAPrinter(line, reply);
+        vt::AnswerAsPrinter(line, reply);
         EXPECT_FALSE(SetPrinterSettings(line.handle(), r.config.dcb)) << reply;
     }
     FakeLine silent;
@@ -357,11 +347,11 @@ TEST(FakeLineFlow, EndOfDocumentStopsABusyThreadThatWaitsForXon) {
     ASSERT_TRUE(line.WaitUntilReadAll(vt::kWaitMs));
     ASSERT_EQ(WaitForSingleObject(flow->XoffSection, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     HANDLE thread = nullptr;
-    DuplicateHandle(GetCurrentProcess(), flow->hBusyThread, GetCurrentProcess(), &thread, 0, FALSE,
+    DuplicateHandle(GetCurrentProcess(), flow->thread.hThread, GetCurrentProcess(), &thread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     double start = line.NowMs();
     StopJobFlow(flow);
-    EXPECT_LT(line.NowMs() - start, kBusyThreadStopLimitMs / 2.0) << "not a read time-out, not the next XON";
+    EXPECT_LT(line.NowMs() - start, kThreadStopLimitMs / 2.0) << "not a read time-out, not the next XON";
     EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the thread has ended";
     CloseHandle(thread);
 }
@@ -370,7 +360,7 @@ TEST(FakeLineSettingsChange, SendsTheChangeAndStatusThenSwitchesAndChecks) {
     vt::ScopedSection section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
     FakeLine line;
     line.SetDsr(true);
-    AnswerLikeAPrinter(line, "19200,N,8,1\r", std::string("\x06\x00\x01", 3));
+    vt::AnswerAsPrinter(line, "19200,N,8,1\r", std::string("\x06\x00\x01", 3));
     vt::PromptRecorder prompts;
     std::vector<size_t> writesAtQuestion;
     prompts.onQuestion = [&] { writesAtQuestion.push_back(line.Writes().size()); };
@@ -392,7 +382,7 @@ TEST(FakeLineSettingsChange, SendsTheChangeAndStatusThenSwitchesAndChecks) {
 TEST(FakeLineSettingsChange, CancelledPowerCycleChangesNothing) {
     vt::ScopedSection section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
     FakeLine line;
-    AnswerLikeAPrinter(line, "19200,N,8,1\r", std::string("\x06\x00\x01", 3));
+    vt::AnswerAsPrinter(line, "19200,N,8,1\r", std::string("\x06\x00\x01", 3));
     vt::PromptRecorder prompts;
     prompts.answer = IDCANCEL;
     Record9600 r(19200);
@@ -406,7 +396,7 @@ TEST(FakeLineSettingsChange, CancelledPowerCycleChangesNothing) {
 TEST(FakeLineSettingsChange, WaitForDsrIsBounded) {
     vt::ScopedSection section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
     FakeLine line;
-    AnswerLikeAPrinter(line, "19200,N,8,1\r");
+    vt::AnswerAsPrinter(line, "19200,N,8,1\r");
     Record9600 r(19200);
     r.record.hComm = line.handle();
     double start = line.NowMs();
@@ -421,7 +411,7 @@ TEST(FakeLineSettingsChange, GivesUpAfterTwelveAttempts) {
     vt::ScopedSection section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
     FakeLine line;
     line.SetDsr(true);
-    AnswerLikeAPrinter(line, "4800,N,8,1\r");
+    vt::AnswerAsPrinter(line, "4800,N,8,1\r");
     Record9600 r(19200);
     r.record.hComm = line.handle();
     EXPECT_EQ(SetVeskPortSettings(r.bytes(), sizeof r.record, nullptr, 0, nullptr), 1u);

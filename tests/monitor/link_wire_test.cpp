@@ -273,12 +273,15 @@ TEST_F(LinkWire, BusyThreadFollowsThePrintersXoffAndXon) {
     sim.Control("send 41 42 11");
     EXPECT_TRUE(vt::WaitUntil([&] { return !inXoff(); }, 10000)) << "XON after other bytes lets it go";
     HANDLE thread = nullptr;
-    DuplicateHandle(GetCurrentProcess(), flow->hBusyThread, GetCurrentProcess(), &thread, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
+    DuplicateHandle(GetCurrentProcess(), flow->thread.hThread, GetCurrentProcess(), &thread, 0,
+                    FALSE, DUPLICATE_SAME_ACCESS);
     DWORD start = GetTickCount();
     StopJobFlow(flow);
     // Left to its read, the thread would outlast the stop's whole wait for it.
-    EXPECT_LT(GetTickCount() - start, kBusyThreadStopLimitMs / 2);
+    EXPECT_LT(GetTickCount() - start, kThreadStopLimitMs / 2);
     EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the thread has ended";
     CloseHandle(thread);
+    // The flow owned the device and closed it with its last user.
+    EXPECT_FALSE(GetCommTimeouts(h, &endless)) << "the device is closed";
+    h = INVALID_HANDLE_VALUE;
 }
