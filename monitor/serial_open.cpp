@@ -1,5 +1,6 @@
 #include "serial_open.h"
 
+#include "../common/text.h"
 #include "../common/win_raii.h"
 #include "monitor_state.h"
 #include "prompt.h"
@@ -35,7 +36,13 @@ bool ClaimDevice(PortEntry* entry) {
     return true;
 }
 
+DeviceCreateFunction g_createDevice = CreateFileW;
+
 }  // namespace
+
+void ReplaceJobDeviceCreate(DeviceCreateFunction create) {
+    g_createDevice = create ? create : CreateFileW;
+}
 
 void ReportDeviceOpenFailure(DWORD error) {
     WCHAR text[512];
@@ -61,9 +68,14 @@ BOOL ValidateDosDevicePort(PortEntry* entry, DWORD* blockSize) {
         // open fails as the platform's exclusive open would.
         ReportDeviceOpenFailure(ERROR_ACCESS_DENIED);
     } else {
-        entry->hFile = CreateFileW(settings.ComName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL,
-                                   nullptr);
+        // The platform resolves a plain COM name as a device only for COM1..COM9; from COM10
+        // the plain name is a file name, so the device namespace form is used for every port.
+        // The profile's "ports" entry is still looked up by the plain name.
+        WCHAR device[4 + ARRAYSIZE(settings.ComName)];
+        vesk::ConcatBounded<WCHAR>(device, ARRAYSIZE(device), {L"\\\\.\\", settings.ComName});
+        entry->hFile = g_createDevice(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL,
+                                      nullptr);
         if (entry->hFile == INVALID_HANDLE_VALUE)
             ReportDeviceOpenFailure(GetLastError());
         else

@@ -7,10 +7,18 @@
 #include "../serial/settings.h"
 #include "port_list.h"
 
-// Opens and configures the device for a job, by its plain name, into entry->hFile, and
-// sets PORT_FLAG_OPEN. `blockSize` (may be null) receives the wake-up block size once the
-// line is configured. Without readable settings it fails with their error and opens nothing.
+// Opens and configures the device for a job into entry->hFile, and sets PORT_FLAG_OPEN. The
+// device is opened by its name in the device namespace (\\.\COM12): the plain name reaches
+// only COM1..COM9. `blockSize` (may be null) receives the wake-up block size once the line is
+// configured. Without readable settings it fails with their error and opens nothing.
 BOOL ValidateDosDevicePort(PortEntry* entry, DWORD* blockSize);
+
+// The CreateFileW behind the job's open, so that a test can see the name the job opens
+// (null puts the platform's back).
+using DeviceCreateFunction = HANDLE(WINAPI*)(LPCWSTR name, DWORD access, DWORD share,
+                                             LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                                             DWORD flags, HANDLE templateFile);
+void ReplaceJobDeviceCreate(DeviceCreateFunction create);
 
 // Tells the user that the job's device could not be opened: the system's text for `error`,
 // captioned "ValidateDosDevicePort". Leaves `error` as the last error.

@@ -14,6 +14,13 @@ bool IsBlank(LPCTSTR text) {
     return true;
 }
 
+// COM10 .. COM99.
+bool IsTwoDigitComName(LPCTSTR name) {
+    auto digit = [](TCHAR c) { return c >= _T('0') && c <= _T('9'); };
+    return vesk::EqualPrefixNoCase(name, _T("COM"), 3) && name[3] >= _T('1') &&
+           name[3] <= _T('9') && digit(name[4]) && name[5] == 0;
+}
+
 }  // namespace
 
 DWORD SplitStoredSettings(LPCTSTR stored, TCHAR (&comName)[6], LPCTSTR* lineSettings) {
@@ -60,6 +67,17 @@ DWORD GetVeskPortSettings(PBYTE, DWORD, PBYTE settingsOut, DWORD settingsSize, P
     DWORD asked = size;
     BOOL ok = GetDefaultCommConfig(comName, config, &asked);
     DWORD err = ok ? 0 : GetLastError();
+    if (!ok && IsTwoDigitComName(comName)) {
+        // A serial provider may build default configurations only for COM1..COM9 (Wine's
+        // answers ERROR_BADKEY from COM10 on) while the port itself is there. Such a port
+        // starts from a plain RS-232 configuration; the stored text below sets its line, and
+        // the device's open decides whether the port exists.
+        ZeroMemory(config, size);
+        config->dwSize = size;
+        config->wVersion = 1;
+        config->dwProviderSubType = PST_RS232;
+        ok = TRUE;
+    }
 
     vesk::CopyBounded(settings->ComName, 6, comName);
     if (needed) *needed = size;

@@ -34,7 +34,8 @@ DWORD SplitStoredSettings(LPCTSTR stored, TCHAR (&comName)[6], LPCTSTR* lineSett
 
 // Fills `settings` (settingsSize bytes) from the stored string (a missing key, or one whose
 // value is empty or blank, reads as VESK_DEFAULT_SETTINGS): ComName, and pConfig with the
-// COM port's default configuration changed by the stored line settings. `needed` receives
+// COM port's default configuration changed by the stored line settings (for COM10..COM99
+// that the platform has no default configuration for, a plain RS-232 one). `needed` receives
 // the configuration's size. 0, 122 for a short record, 232 without a comma, 123 for a COM
 // name that does not fit, or the platform's error (pConfig and needed are then still set).
 DWORD GetVeskPortSettings(PBYTE in, DWORD inSize, PBYTE settings, DWORD settingsSize,

@@ -7,8 +7,9 @@
 #   laneN.lock            held (flock) by the run using lane N
 #   template/prefix       the prefix every lane's prefix is copied from (made once)
 #   laneN/prefix          the lane's Wine prefix (made once, reused)
-#   laneN/ports/comM      symbolic links that COM1..COM4 of the prefix point at; a simulator
-#                         re-points one at its pseudo-terminal, otherwise /dev/null
+#   laneN/ports/comM      symbolic links that the linked COM ports of the prefix (COM1..COM4
+#                         and COM12) point at; a simulator re-points one at its
+#                         pseudo-terminal, otherwise /dev/null
 #   laneN/win.ini.pristine  the prefix's win.ini as made, restored before every run
 #   laneN/display, xvfb.pid  the lane's X display number and its Xvfb
 #   runs/                 one folder per test run (simulator logs, paper), removed on success
@@ -17,11 +18,18 @@
 
 : "${VESK_WINE_ROOT:?VESK_WINE_ROOT names the folder of the test lanes}"
 VESK_WINE_LANES=${VESK_WINE_LANES:-4}
-# COM ports that lead to the lane's links; every other COM port up to this number leads to
-# /dev/null, so Wine never hands a test the machine's own serial devices (those land at
-# COM100 and above, which no COM name of this system can reach: it holds five characters).
-VESK_LINKED_PORTS=4
+# COM ports that lead to the lane's links, so a test can put a simulator on any of them: the
+# first four, and COM12 for the two-digit names that open only through the device namespace.
+# Every other COM port up to VESK_MAPPED_PORTS leads to /dev/null, so Wine never hands a test
+# the machine's own serial devices (those land at COM100 and above, which no COM name of this
+# system can reach: it holds five characters).
+VESK_LINKED_PORTS=(1 2 3 4 12)
 VESK_MAPPED_PORTS=99
+port_is_linked() {
+    local m
+    for m in "${VESK_LINKED_PORTS[@]}"; do [ "$m" = "$1" ] && return 0; done
+    return 1
+}
 
 if [ -x /usr/lib/wine/wine64 ]; then VESK_WINE=/usr/lib/wine/wine64; else VESK_WINE=wine; fi
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -44,8 +52,8 @@ wine32_runs() {
 # The recipe of the template prefix: a template or lane made by another recipe is made again.
 # A prefix made before Wine's 32-bit side could run may no longer start 64-bit programs once
 # it can, so the recipe names whether that side runs.
-VESK_PREFIX_RECIPE=3
-if wine32_runs; then VESK_PREFIX_RECIPE=3-wow64; fi
+VESK_PREFIX_RECIPE=4
+if wine32_runs; then VESK_PREFIX_RECIPE=4-wow64; fi
 
 # The faces the dialog templates name, each with the font the lanes give it and the dialog
 # base units (average letter width x height) that font yields at 8 points: Windows' own
@@ -114,7 +122,7 @@ template_ensure() {
                 echo
                 echo "[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]"
                 for ((m = 1; m <= VESK_MAPPED_PORTS; m++)); do
-                    if [ "$m" -le "$VESK_LINKED_PORTS" ]; then
+                    if port_is_linked "$m"; then
                         echo "\"COM$m\"=\"../../ports/com$m\""
                     else
                         echo "\"COM$m\"=\"/dev/null\""
@@ -144,7 +152,7 @@ template_ensure() {
             wineserver -w >/dev/null 2>&1
             # The private NONSPOOLED_ names are not taken from the Ports key; a link of the
             # prefix's own provides them, as Windows provides the device behind the name.
-            for ((m = 1; m <= VESK_LINKED_PORTS; m++)); do
+            for m in "${VESK_LINKED_PORTS[@]}"; do
                 ln -sfn "../../ports/com$m" "$WINEPREFIX/dosdevices/nonspooled_com$m"
             done
             [ -L "$WINEPREFIX/dosdevices/com1" ] || exit 1
@@ -164,7 +172,7 @@ lane_ensure_prefix() {
     rm -rf "$LANE_DIR"
     mkdir -p "$LANE_DIR/ports"
     local m
-    for ((m = 1; m <= VESK_LINKED_PORTS; m++)); do ln -sfn /dev/null "$LANE_DIR/ports/com$m"; done
+    for m in "${VESK_LINKED_PORTS[@]}"; do ln -sfn /dev/null "$LANE_DIR/ports/com$m"; done
     cp -a "$VESK_WINE_ROOT/template/prefix" "$WINEPREFIX"
     cp "$WINEPREFIX/drive_c/windows/win.ini" "$LANE_DIR/win.ini.pristine"
     echo "$VESK_PREFIX_RECIPE" >"$LANE_DIR/ready"

@@ -76,7 +76,40 @@ void LeaveFlowControlOn() {
     CloseHandle(h);
 }
 
+// Records the names the job's open asks the platform for, and opens them.
+struct OpenedNames {
+    OpenedNames() {
+        names().clear();
+        ReplaceJobDeviceCreate(&Create);
+    }
+    ~OpenedNames() { ReplaceJobDeviceCreate(nullptr); }
+    static std::vector<std::wstring>& names() {
+        static std::vector<std::wstring> opened;
+        return opened;
+    }
+    static HANDLE WINAPI Create(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                                DWORD disposition, DWORD flags, HANDLE templateFile) {
+        names().push_back(name);
+        return CreateFileW(name, access, share, sa, disposition, flags, templateFile);
+    }
+};
+
 }  // namespace
+
+TEST_F(SerialOpen, JobOpensTheDeviceNamespaceNameOfEveryComPort) {
+    // The plain name is a device only for COM1..COM9; from COM10 it names a file. (COM12 of
+    // the lane leads to /dev/null here, so its line cannot be configured: only the name counts.)
+    OpenedNames opened;
+    Store(L"COM1:,9600,n,8,1");
+    EXPECT_TRUE(ValidateDosDevicePort(entry, nullptr)) << GetLastError();
+    CloseHandle(entry->hFile);
+    entry->hFile = INVALID_HANDLE_VALUE;
+    entry->Status = 0;
+    Store(L"COM12:,9600,n,8,1");
+    ValidateDosDevicePort(entry, nullptr);
+    EXPECT_EQ(opened.names(), (std::vector<std::wstring>{L"\\\\.\\COM1", L"\\\\.\\COM12"}));
+    EXPECT_TRUE(prompts.questions.empty()) << "both devices opened";
+}
 
 TEST_F(SerialOpen, JobOpenConfiguresTheLineFromTheStoredString) {
     Store(L"COM1:,19200,n,8,2");

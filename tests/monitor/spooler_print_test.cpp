@@ -66,6 +66,25 @@ TEST_F(SpoolerPrinting, RawJobReachesThePrinterByteExact) {
     EXPECT_EQ(sim.Count("queries"), 1) << "the settings were checked";
 }
 
+TEST_F(SpoolerPrinting, JobOnComTwelveReachesThatPrinterByteExact) {
+    // Two-digit COM ports open only through the device namespace.
+    vt::Simulator com12("com12");
+    vt::SetValue(L"Vesk Ports", L"VESK", L"COM12:,9600,N,8,1");
+    std::string data = Receipt(5000);
+    HANDLE printer = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer, nullptr));
+    DOC_INFO_1W doc{const_cast<LPWSTR>(L"receipt"), nullptr, const_cast<LPWSTR>(L"RAW")};
+    ASSERT_NE(StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&doc)), 0u) << GetLastError();
+    DWORD written = 0;
+    EXPECT_TRUE(WritePrinter(printer, data.data(), static_cast<DWORD>(data.size()), &written));
+    EXPECT_TRUE(EndDocPrinter(printer)) << GetLastError();
+    ClosePrinter(printer);
+    EXPECT_TRUE(com12.WaitFor("printed", static_cast<long>(data.size()), 20000));
+    EXPECT_TRUE(vt::SameBytes(com12.Paper(), data));
+    EXPECT_EQ(com12.Count("queries"), 1);
+    EXPECT_EQ(sim.Sync()["received"], "0") << "nothing went to COM1";
+}
+
 TEST_F(SpoolerPrinting, PrintClientToolPrintsAFile) {
     std::string data = Receipt(3000);
     std::wstring file = vt::RunDir() + L"receipt.txt";
