@@ -23,6 +23,13 @@ inline constexpr DWORD kXcvRecordSize = sizeof(XcvPortSettings);
 // The value of hComm that means "no device".
 inline constexpr DWORD kXcvNoDevice = 0xFFFFFFFF;
 
+// The status of "SetVeskPortSettings" when the printer did not take the new settings (it
+// could not be told them, did not switch, or answered at others afterwards; the stored
+// settings are then unchanged), and the system error the dialogs show for it: the printer
+// was not ready for the change.
+inline constexpr DWORD kSettingsNotTaken = 1;
+inline constexpr DWORD kSettingsNotTakenError = ERROR_NOT_READY;
+
 // Transceive command names.
 #define XCV_ADD_PORT L"AddPort"
 #define XCV_DELETE_PORT L"DeletePort"

@@ -1,7 +1,9 @@
 // The baud-rate change as the user sees it: the "&Configure COM" button of the monitor's
 // port dialog. The user picks new line settings; the printer is reached at the stored ones
-// (or at the ones the user says it has), told the new ones, and they are stored.
+// (or at the ones the user says it has), told the new ones, and they are stored; a change
+// that does not happen is reported with the system's text.
 #include "../common/win_raii.h"
+#include "../common/xcv_record.h"
 #include "port_dialogs.h"
 #include "printer_link.h"
 #include "prompt.h"
@@ -54,5 +56,8 @@ void ChangeBaudRate(HWND dialog) {
     }
     chosen.settings.hComm = device;
     chosen.settings.hwndOwner = dialog;
-    SetVeskPortSettings(chosen.bytes(), sizeof chosen.settings, nullptr, 0, nullptr);
+    // A change that did not happen is said so: the user would otherwise take the new
+    // settings for the printer's, and the stored ones are still the old.
+    DWORD result = SetVeskPortSettings(chosen.bytes(), sizeof chosen.settings, nullptr, 0, nullptr);
+    if (result) ErrorMessage(dialog, result == kSettingsNotTaken ? kSettingsNotTakenError : result);
 }

@@ -82,7 +82,14 @@ void ConfigureCom(HWND dlg, HANDLE xcv) {
     }
     chosen.hComm = token;
     chosen.hwndOwner = static_cast<DWORD>(HandleToLong(dlg));
-    XcvData(xcv, XCV_SET_PORT_SETTINGS, &chosen, sizeof chosen, nullptr, 0, &status);
+    // A change that did not happen is said so: the user would otherwise take the new
+    // settings for the printer's, and the stored ones are still the old.
+    if (!XcvData(xcv, XCV_SET_PORT_SETTINGS, &chosen, sizeof chosen, nullptr, 0, &status)) {
+        DWORD err = GetLastError();
+        UiSystemError(dlg, err ? err : kSettingsNotTakenError);
+    } else if (status) {
+        UiSystemError(dlg, status == kSettingsNotTaken ? kSettingsNotTakenError : status);
+    }
 }
 
 INT_PTR CALLBACK ConfigureProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {

@@ -13,6 +13,7 @@
 #include "job_flow.h"
 #include "job_path.h"
 #include "monitor_state.h"
+#include "port_dialogs.h"
 #include "printer_link.h"
 #include "profile.h"
 #include "prompt.h"
@@ -391,6 +392,31 @@ TEST(FakeLineSettingsChange, CancelledPowerCycleChangesNothing) {
     EXPECT_EQ(line.AllWritten().find("\x1B\x58\x0B"), std::string::npos) << "no switch command";
     EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L"COM1:,9600,N,8,1"));
     EXPECT_EQ(line.Closes(), 1);
+}
+
+TEST(FakeLineSettingsChange, ChangeThePrinterDoesNotTakeIsReportedAndNothingIsStored) {
+    // "&Configure COM" of the monitor's dialog: the printer answers at the stored settings,
+    // but the line takes nothing of the switch command, so the printer never switches.
+    vt::ScopedSection section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
+    FakeLine line;
+    line.SetDsr(true);
+    vt::AnswerAsPrinter(line, "9600,N,8,1\r");
+    line.accept = [](const std::string& b) -> DWORD {
+        return b.rfind("\x1B\x58\x0B", 0) == 0 ? 0 : static_cast<DWORD>(b.size());
+    };
+    vt::PromptRecorder prompts;
+    prompts.chosen = Record9600(19200).config.dcb;
+    ChangeBaudRate(nullptr);
+    EXPECT_EQ(prompts.settingsDialogs, std::vector<std::wstring>{L"COM1"});
+    EXPECT_NE(line.AllWritten().find(std::string("\x1B\x58\x04") + "19200,n,8,1"), std::string::npos)
+        << "the printer was told the new settings";
+    wchar_t notReady[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_NOT_READY,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), notReady, 512, nullptr);
+    ASSERT_EQ(prompts.questions.size(), 1u) << "the failure is told";
+    EXPECT_EQ(prompts.questions[0].text, notReady);
+    EXPECT_EQ(prompts.questions[0].type, static_cast<UINT>(MB_ICONHAND | MB_OK));
+    EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L"COM1:,9600,N,8,1"));
 }
 
 TEST(FakeLineSettingsChange, WaitForDsrIsBounded) {

@@ -66,6 +66,44 @@ TEST_F(ConfigureCom, NewBaudRateReachesThePrinterAndTheStoredSettings) {
     EXPECT_EQ(state["switches"], "1");
 }
 
+TEST_F(ConfigureCom, ChangeThatDoesNotHappenIsToldAndNothingIsStored) {
+    // The printer wants a power cycle for the change and the user cancels it: the printer
+    // keeps its settings, the monitor answers that the change failed, and the user is told.
+    sim.Control("power-cycle on");
+    sim.Sync();
+    std::wstring told;
+    BOOL configured = TRUE;
+    vt::Drive([&] { configured = ui.table->pfnConfigurePortUI(nullptr, nullptr, L"VESK"); }, [&] {
+        HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
+        ASSERT_TRUE(configure);
+        vt::PostClick(configure, IDOK);
+        HWND settings = vt::WaitForDialog(L"COM1", 20000, vt::Caption::Contains);
+        ASSERT_TRUE(settings);
+        EXPECT_TRUE(vt::ChooseComboItemByLabel(settings, L"Baud Rate", L"19200"));
+        vt::PostClick(settings, IDOK);
+        HWND power = vt::WaitForDialog(L"Veks Port Monitor", 30000);
+        ASSERT_TRUE(power);
+        vt::PostClick(power, IDCANCEL);
+        HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 20000);
+        if (box) {
+            told = vt::WideMessageText(box);
+            vt::PostClick(box, IDOK);
+        }
+        vt::PostClick(configure, IDCANCEL);
+    });
+    EXPECT_FALSE(configured);
+    wchar_t notReady[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_NOT_READY,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), notReady, 512, nullptr);
+    auto trimmed = [](std::wstring t) { return t.erase(t.find_last_not_of(L"\r\n ") + 1); };
+    EXPECT_FALSE(told.empty()) << "the failed change is told";
+    EXPECT_EQ(trimmed(told), trimmed(notReady));
+    auto state = sim.Sync();
+    EXPECT_EQ(state["switches"], "0");
+    EXPECT_EQ(state["settings"], "9600,n,8,1");
+    EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L"COM1:,9600,N,8,1"));
+}
+
 TEST_F(ConfigureCom, DecliningTheMismatchQuestionSendsNothingMore) {
     sim.Control("reply-query 34 38 30 30 2C 4E 2C 38 2C 31 0D");
     sim.Sync();
