@@ -130,10 +130,11 @@ int VeskMessage(HWND owner, UINT type, UINT captionId, UINT textId, ...) {
 
 LPWSTR GetErrorMessage(DWORD code) {
     LPWSTR system = nullptr;
+    // Language 0: the user's language where the system has the text, else the next one that
+    // has it; naming the user's language would find nothing where it has no text.
     if (!FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                             FORMAT_MESSAGE_IGNORE_INSERTS,
-                        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                        reinterpret_cast<LPWSTR>(&system), 0, nullptr))
+                        nullptr, code, 0, reinterpret_cast<LPWSTR>(&system), 0, nullptr))
         return nullptr;
     LPWSTR copy = AllocSplStr(system);
     LocalFree(system);
@@ -152,22 +153,31 @@ int ErrorMessage(HWND owner, DWORD code) {
 
 LPWSTR GetPortName(HWND owner) {
     LPWSTR name = nullptr;
-    INT_PTR end = DialogBoxParamW(g_hInstance, MAKEINTRESOURCEW(IDD_PORT_NAME), Owner(owner),
-                                  PortNameProc, reinterpret_cast<LPARAM>(&name));
+    INT_PTR end = RunMonitorDialog(MAKEINTRESOURCEW(IDD_PORT_NAME), Owner(owner), PortNameProc,
+                                   reinterpret_cast<LPARAM>(&name));
     if (end == 1) return name;
     if (name) GlobalFree(name);
     return nullptr;
 }
 
 BOOL ConfigVeskPort(HWND owner, LPWSTR, LPWSTR) {
-    INT_PTR end = DialogBoxParamW(g_hInstance, MAKEINTRESOURCEW(IDD_CONFIGURE_PORT), Owner(owner),
-                                  ConfigureProc, 0);
+    INT_PTR end = RunMonitorDialog(MAKEINTRESOURCEW(IDD_CONFIGURE_PORT), Owner(owner),
+                                   ConfigureProc, 0);
     if (end == 0) return TRUE;
     if (end != -1) SetLastError(static_cast<DWORD>(end));
     return FALSE;
 }
 
+// In the spooler's service session nobody would see the monitor's dialogs: the spooler's
+// client is told so, and shows those of the monitor's user interface library instead.
+static bool RefuseDialogsInServiceSession() {
+    if (!InServiceSession()) return false;
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return true;
+}
+
 BOOL WINAPI VeskAddPort(LPWSTR serverName, HWND owner, LPWSTR) {
+    if (RefuseDialogsInServiceSession()) return FALSE;
     LPWSTR name = GetPortName(owner);
     if (!name) {
         SetLastError(ERROR_CANCELLED);
@@ -227,6 +237,7 @@ BOOL WINAPI VeskxAddPortEx(LPWSTR serverName, DWORD level, LPBYTE portInfo, LPWS
 }
 
 BOOL WINAPI VeskConfigurePort(LPWSTR serverName, HWND owner, LPWSTR portName) {
+    if (RefuseDialogsInServiceSession()) return FALSE;
     if (!IsVeskPort(portName)) {
         VeskMessage(owner, MB_ICONINFORMATION, IDS_MONITOR_NAME, IDS_NOTHING_TO_CONFIGURE);
         SetLastError(ERROR_CANCELLED);

@@ -1,5 +1,8 @@
 #include "prompt.h"
 
+#include <wtsapi32.h>
+
+#include "monitor_state.h"
 #include "spooler_services.h"
 
 namespace {
@@ -8,17 +11,9 @@ const PromptHooks* g_hooks = nullptr;
 thread_local HANDLE t_printer = nullptr;
 thread_local DWORD t_jobId = 0;
 
-// Inside the spooler on Windows the services tell whether the job runs in session 0; else
-// the process's own session does.
-bool InSessionZero() {
-    const SpoolerServices& s = Spooler();
-    if (s.SplIsSessionZero && t_printer) {
-        BOOL zero = FALSE;
-        if (s.SplIsSessionZero(t_printer, t_jobId, &zero) == ERROR_SUCCESS) return zero != FALSE;
-    }
-    DWORD session = 1;
-    return ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0;
-}
+// The answer of a message nobody answered before its time-out.
+constexpr DWORD kTimedOutAnswer = 32000;
+constexpr DWORD kNoSession = 0xFFFFFFFF;
 
 int AskInUsersSession(LPCWSTR text, LPCWSTR caption, UINT type) {
     const SpoolerServices& s = Spooler();
@@ -34,6 +29,60 @@ int AskInUsersSession(LPCWSTR text, LPCWSTR caption, UINT type) {
     DWORD response = 0;
     if (!s.SplPromptUIInUsersSession(t_printer, t_jobId, &params, &response)) return 0;
     return static_cast<int>(response);
+}
+
+// The session of the client the spooler impersonates on this thread (during a transceive
+// call), or else the one at the console.
+DWORD ClientSession() {
+    HANDLE token = nullptr;
+    if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
+        DWORD session = 0, size = 0;
+        BOOL ok = GetTokenInformation(token, TokenSessionId, &session, sizeof session, &size);
+        CloseHandle(token);
+        if (ok && session != 0) return session;
+    }
+    return WTSGetActiveConsoleSessionId();
+}
+
+using SendMessageFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, DWORD, LPWSTR, DWORD, DWORD, DWORD,
+                                    DWORD*, BOOL);
+
+// WTSSendMessageW from the system's own library, looked up once; null where there is none.
+SendMessageFn TerminalServicesMessage() {
+    static const SendMessageFn fn = [] {
+        WCHAR path[MAX_PATH];
+        UINT n = GetSystemDirectoryW(path, MAX_PATH - 16);
+        if (n == 0 || n >= MAX_PATH - 16) return SendMessageFn{};
+        lstrcatW(path, L"\\wtsapi32.dll");
+        HMODULE lib = LoadLibraryW(path);  // a full path: never found by a search
+        return lib ? reinterpret_cast<SendMessageFn>(
+                         reinterpret_cast<void*>(GetProcAddress(lib, "WTSSendMessageW")))
+                   : SendMessageFn{};
+    }();
+    return fn;
+}
+
+BOOL SendToSession(DWORD session, LPCWSTR caption, LPCWSTR text, UINT type, DWORD timeoutSeconds,
+                   DWORD* response) {
+    if (const PromptHooks* h = g_hooks; h && h->sendToSession)
+        return h->sendToSession(session, caption, text, type, timeoutSeconds, response);
+    SendMessageFn send = TerminalServicesMessage();
+    if (!send) return FALSE;
+    return send(WTS_CURRENT_SERVER_HANDLE, session, const_cast<LPWSTR>(caption),
+                lstrlenW(caption) * sizeof(WCHAR), const_cast<LPWSTR>(text),
+                lstrlenW(text) * sizeof(WCHAR), type, timeoutSeconds, response, TRUE);
+}
+
+// Without a job to ask through, a service reaches the person it works for with the
+// terminal services' message.
+int AskInClientSession(LPCWSTR text, LPCWSTR caption, UINT type) {
+    DWORD session = ClientSession();
+    if (session == kNoSession) return 0;
+    DWORD response = 0;
+    if (!SendToSession(session, caption ? caption : L"", text ? text : L"", type,
+                       kQuestionTimeoutSeconds, &response))
+        return 0;
+    return response == kTimedOutAnswer ? 0 : static_cast<int>(response);
 }
 
 // Ends the modal windows of this thread when the deadline passes, as if Cancel was pressed.
@@ -63,9 +112,24 @@ private:
 
 }  // namespace
 
+bool InServiceSession() {
+    if (const PromptHooks* h = g_hooks; h && h->inServiceSession) return h->inServiceSession();
+    // Inside the spooler on Windows the services tell whether the job runs in session 0;
+    // else the process's own session does.
+    const SpoolerServices& s = Spooler();
+    if (s.SplIsSessionZero && t_printer) {
+        BOOL zero = FALSE;
+        if (s.SplIsSessionZero(t_printer, t_jobId, &zero) == ERROR_SUCCESS) return zero != FALSE;
+    }
+    DWORD session = 1;
+    return ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0;
+}
+
 int AskUser(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     if (const PromptHooks* h = g_hooks; h && h->ask) return h->ask(owner, text, caption, type);
-    if (InSessionZero()) return AskInUsersSession(text, caption, type);
+    if (InServiceSession())
+        return t_printer ? AskInUsersSession(text, caption, type)
+                         : AskInClientSession(text, caption, type);
     // The owner may come from a client: it is only ever used as an owner, and only when it
     // is a window.
     if (owner && !IsWindow(owner)) owner = nullptr;
@@ -77,10 +141,21 @@ int AskUser(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
 
 BOOL ChooseSettings(LPCWSTR comName, HWND owner, LPCOMMCONFIG config) {
     if (const PromptHooks* h = g_hooks; h && h->choose) return h->choose(comName, owner, config);
-    if (InSessionZero()) return FALSE;
+    // The terminal services carry only message boxes: this dialog has no way to the user.
+    if (InServiceSession()) return FALSE;
     if (owner && !IsWindow(owner)) owner = nullptr;
     ModalDeadline deadline(kQuestionTimeoutSeconds);
     return CommConfigDialogW(comName, owner, config);
+}
+
+INT_PTR RunMonitorDialog(LPCWSTR templateName, HWND owner, DLGPROC proc, LPARAM parameter) {
+    if (InServiceSession()) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return -1;
+    }
+    if (owner && !IsWindow(owner)) owner = nullptr;
+    ModalDeadline deadline(kQuestionTimeoutSeconds);
+    return DialogBoxParamW(g_hInstance, templateName, owner, proc, parameter);
 }
 
 ScopedPromptJob::ScopedPromptJob(HANDLE printer, DWORD jobId)

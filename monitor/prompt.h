@@ -1,8 +1,10 @@
-// The one place where the monitor asks a person something: its message boxes and the
-// communications settings dialog. Inside the spooler on Windows Vista and later the monitor
-// runs in session 0, where a window is invisible and would stall the job for good; there a
-// message box is shown in the session of the job's user through the spooler, and a dialog
-// cannot be shown at all. Every question has a deadline, after which it counts as declined.
+// The one place where the monitor asks a person something: its message boxes, its dialogs
+// and the communications settings dialog. Inside the spooler on Windows Vista and later the
+// monitor runs in session 0, where a window is invisible and would stall the spooler's thread
+// for good. There a message box is shown in the session of the job's user through the
+// spooler, or, without a job, in the session of the client the spooler is serving (the
+// terminal services' message route); a dialog cannot be shown at all. Every question has a
+// deadline, after which it counts as declined.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +19,14 @@ int AskUser(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 // Shows the communications settings dialog for comName on `config`. TRUE when the user
 // chose settings (OK), FALSE for Cancel, the deadline, or when it cannot be shown.
 BOOL ChooseSettings(LPCWSTR comName, HWND owner, LPCOMMCONFIG config);
+
+// True when the calling thread runs where no window can be seen (the service session).
+bool InServiceSession();
+
+// Runs one of this library's dialogs with the question deadline (at which it ends as if
+// Cancel was pressed). -1 with ERROR_NOT_SUPPORTED in the service session, where the
+// spooler's client then falls back to the monitor's user interface library.
+INT_PTR RunMonitorDialog(LPCWSTR templateName, HWND owner, DLGPROC proc, LPARAM parameter);
 
 // The job on whose behalf the current thread asks (for the route through the spooler),
 // set for the lifetime of the object.
@@ -33,8 +43,14 @@ private:
 };
 
 struct PromptHooks {
+    // Each may be null. `ask` and `choose` take the place of the whole question; a test that
+    // looks at the route instead leaves them null and names the session and the sender.
     int (*ask)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
     BOOL (*choose)(LPCWSTR comName, HWND owner, LPCOMMCONFIG config);
+    bool (*inServiceSession)();
+    // The terminal services' message to `session`; the answer in *response.
+    BOOL (*sendToSession)(DWORD session, LPCWSTR caption, LPCWSTR text, UINT type,
+                          DWORD timeoutSeconds, DWORD* response);
 };
 // Puts `hooks` in place of the real questions (null restores them). For tests.
 void ReplacePrompt(const PromptHooks* hooks);
