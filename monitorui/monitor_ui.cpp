@@ -24,9 +24,12 @@ bool IsVeskName(LPCWSTR name) {
     return name && vesk::EqualPrefixNoCase(name, L"VESK", 4);
 }
 
-BOOL WINAPI AddPortUI(PCWSTR server, HWND owner, PCWSTR, PWSTR* portNameOut) {
+BOOL WINAPI AddPortUI(PCWSTR server, HWND owner, PCWSTR monitorName, PWSTR* portNameOut) {
+    // The spooler names the monitor the port is added to (it may be registered under another
+    // name than ours); only a caller that names none means this one.
     XcvClient xcv;
-    if (!xcv.Open(server, L"XcvMonitor", kMonitorName)) return FALSE;
+    if (!xcv.Open(server, L"XcvMonitor", monitorName && *monitorName ? monitorName : kMonitorName))
+        return FALSE;
     LPWSTR name = AskPortName(owner, xcv.handle());
     if (!name) return FALSE;
 

@@ -38,14 +38,14 @@ protected:
     };
     // Runs Add Port as the spooler does while `person` answers the Port Name dialog and what
     // follows it. With `nameOut` false no out pointer is given; `initial` is what the out
-    // pointer holds before.
+    // pointer holds before; `monitor` is the monitor's name the spooler passes.
     Added AddPort(const std::function<void(HWND nameDialog)>& person, bool nameOut = true,
-                  PWSTR initial = nullptr) {
+                  PWSTR initial = nullptr, const wchar_t* monitor = L"Vesk Port Monitor") {
         Added r;
         r.name = initial;
         vt::Drive([&] {
             SetLastError(0);
-            r.ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Vesk Port Monitor", nameOut ? &r.name : nullptr);
+            r.ok = ui.table->pfnAddPortUI(nullptr, nullptr, monitor, nameOut ? &r.name : nullptr);
             r.error = GetLastError();
         }, [&] {
             HWND name = vt::WaitForDialog(L"Port Name", 20000);
@@ -96,6 +96,31 @@ TEST_F(UiFlows, AddingAVeskPortAsksItsNameAndOpensItsConfiguration) {
     EXPECT_EQ(vt::Value(L"Vesk Ports", L"vesk2:"), std::wstring(L""));
     EXPECT_TRUE(ui.table->pfnDeletePortUI(nullptr, nullptr, L"vesk2:"));
     EXPECT_FALSE(vt::Value(L"Vesk Ports", L"vesk2:"));
+}
+
+TEST_F(UiFlows, AddPortConnectsToTheMonitorItIsGiven) {
+    // A monitor the spooler does not know: the connection to it fails as the spooler says,
+    // and nothing is asked.
+    HANDLE h = nullptr;
+    PRINTER_DEFAULTSW admin{nullptr, nullptr, SERVER_ACCESS_ADMINISTER};
+    ASSERT_FALSE(OpenPrinterW(const_cast<LPWSTR>(L",XcvMonitor Other Port Monitor"), &h, &admin));
+    DWORD refused = GetLastError();
+    BOOL ok = TRUE;
+    DWORD error = 0;
+    PWSTR added = nullptr;
+    vt::Drive([&] {
+        SetLastError(0);
+        ok = ui.table->pfnAddPortUI(nullptr, nullptr, L"Other Port Monitor", &added);
+        error = GetLastError();
+    }, [] {});
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, refused);
+    EXPECT_EQ(added, nullptr);
+
+    // No name at all means this monitor: its Port Name dialog comes.
+    auto unnamed = AddPort([](HWND name) { vt::PostClick(name, IDCANCEL); }, true, nullptr, nullptr);
+    EXPECT_FALSE(unnamed.ok);
+    EXPECT_EQ(unnamed.error, kCancelled);
 }
 
 TEST_F(UiFlows, ComPortsAreNotAddedOrDeletedHere) {
