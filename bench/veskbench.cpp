@@ -3,10 +3,16 @@
 //   (a) headroom: 1 MB printed through the spooler to a printer that reads the line
 //       eagerly, as a multiple of a 115200-baud line's 11,520 bytes a second;
 //   (b) flow control: a job printed on paper slower than the line, as a ratio of the
-//       paper's rate;
+//       paper's rate over the paper's run, from its first byte to its last (the simulator's
+//       wire log times both): flow control has kept the paper moving when it is 1. The same
+//       job's rate from the start of its document, which also carries the job's start, is
+//       shown beside it;
 //   (c) XOFF reaction on the in-process line model, where each write takes its line time:
 //       bytes the monitor writes after an XOFF arrives, at 9600 and 115200 baud;
-//   (d) CPU seconds per MB of the printing process in (a).
+//   (d) CPU seconds per MB of the printing process in (a);
+//   (e) the start of a job at 9600 baud with the printer awake: the milliseconds
+//       StartDocPort takes (wake-up, CAN, settings query and the quiet line that ends its
+//       reply), the fixed cost that every job pays before its first byte.
 #include <windows.h>
 #include <winspool.h>
 #include <winsplp.h>
@@ -74,6 +80,60 @@ bool PrintAndWait(const std::string& data, vt::Simulator& sim, double& seconds, 
     ok = ok && sim.WaitFor("printed", static_cast<long>(data.size()), 600000);
     seconds = Seconds() - t0;
     return ok;
+}
+
+// The paper's run in the simulator's wire log: from the first "paper starts" to the last
+// "paper stops", in seconds; a negative value when the log has no such run.
+double PaperRunSeconds(const std::vector<vt::WireRecord>& log) {
+    double first = -1, last = -1;
+    for (const auto& r : log) {
+        if (r.direction != '#') continue;
+        if (r.text == "paper starts" && first < 0) first = r.ms;
+        if (r.text == "paper stops") last = r.ms;
+    }
+    return first >= 0 && last > first ? (last - first) / 1000.0 : -1;
+}
+
+struct StartFigures {
+    double median = 0, min = 0, max = 0;
+    int samples = 0;
+};
+
+// StartDocPort and EndDocPort of the monitor's job path on the simulator's COM1, called as
+// the spooler calls them (no printer name, job 0). The first job wakes the printer and is
+// not counted.
+bool StartLatency(vt::Simulator& sim, int jobs, StartFigures& f) {
+    vt::WriteSection(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
+    sim.Control("settings 9600,n,8,1");
+    sim.Control("pace on");
+    sim.Control("paper-rate 0");
+    sim.Reset();
+    InitializeMonitorLocks();
+    PortList list{kPortListSignature, nullptr};
+    PortEntry* e = VeskCreatePortEntry(&list, L"VESK");
+    if (!e) return false;
+    DOC_INFO_1W doc{const_cast<LPWSTR>(L"bench"), const_cast<LPWSTR>(L"VESK"), const_cast<LPWSTR>(L"RAW")};
+    std::vector<double> ms;
+    bool ok = true;
+    for (int i = 0; ok && i <= jobs; ++i) {
+        double t0 = Seconds();
+        ok = VeskStartDocPort(e, nullptr, 0, 1, reinterpret_cast<LPBYTE>(&doc)) != FALSE;
+        double t1 = Seconds();
+        ok = VeskEndDocPort(e) && ok;
+        if (i > 0) ms.push_back((t1 - t0) * 1000.0);
+        else sim.Reset();
+    }
+    VeskDeletePortEntry(&list, L"VESK");
+    if (!ok || ms.empty()) return false;
+    std::sort(ms.begin(), ms.end());
+    f.samples = static_cast<int>(ms.size());
+    f.median = ms[ms.size() / 2];
+    f.min = ms.front();
+    f.max = ms.back();
+    // Awake throughout: each counted job's wake-up was answered at its first burst, and
+    // each asked for the settings once.
+    auto state = sim.Sync();
+    return state["bursts"] == std::to_string(jobs) && state["queries"] == std::to_string(jobs);
 }
 
 struct XoffFigures {
@@ -182,12 +242,28 @@ int main() {
         return 1;
     }
     auto state = sim.Sync();
-    double ratio = job.size() / seconds / paperRate;
-    std::printf("(b) %zu bytes on paper taking %.0f bytes/s, line 11520 bytes/s: %.2f s, %.0f "
-                "bytes/s = %.3f of the paper rate (%s XOFFs, %s bytes lost)\n",
-                job.size(), paperRate, seconds, job.size() / seconds, ratio, state["xoffs"].c_str(),
-                state["overflow"].c_str());
+    double fromDocument = job.size() / seconds / paperRate;
+    double run = PaperRunSeconds(sim.WireLog());
+    if (run <= 0) {
+        std::printf("the wire log shows no run of the paper\n");
+        return 1;
+    }
+    double ratio = job.size() / run / paperRate;
+    std::printf("(b) %zu bytes on paper taking %.0f bytes/s, line 11520 bytes/s: paper ran %.2f s "
+                "from its first byte to its last, %.0f bytes/s = %.4f of the paper rate; from the "
+                "start of the document %.2f s = %.4f (%s XOFFs, %s bytes lost)\n",
+                job.size(), paperRate, run, job.size() / run, ratio, seconds, fromDocument,
+                state["xoffs"].c_str(), state["overflow"].c_str());
     vesk::RemovePrinter(kPrinter);
+
+    // (e): the start of a job, on its own.
+    StartFigures start;
+    if (!StartLatency(sim, 9, start)) {
+        std::printf("the start of a job could not be timed\n");
+        return 1;
+    }
+    std::printf("(e) StartDocPort at 9600 baud, printer awake: median %.0f ms (%.0f to %.0f ms, "
+                "%d jobs)\n", start.median, start.min, start.max, start.samples);
 
     // (c): XOFF reaction on the line model.
     XoffFigures slow = XoffReaction(9600, 100);
@@ -197,7 +273,8 @@ int main() {
                 slow.max, slow.median, slow.samples, fast.max, fast.median, fast.samples);
 
     std::printf("line-rate headroom %.1f; paper-rate ratio %.3f; bytes after XOFF max %zu median %zu; "
-                "cpu per MB %.3f s\n",
-                headroom, ratio, std::max(slow.max, fast.max), std::max(slow.median, fast.median), cpuPerMb);
+                "cpu per MB %.3f s; start latency %.0f ms\n",
+                headroom, ratio, std::max(slow.max, fast.max), std::max(slow.median, fast.median), cpuPerMb,
+                start.median);
     return 0;
 }

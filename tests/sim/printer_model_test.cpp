@@ -226,6 +226,35 @@ TEST(PrinterFlow, XoffWhenNearlyFullXonWhenDrained) {
     EXPECT_EQ(p.counters().overflow, 0u);
 }
 
+TEST(PrinterFlow, PaperWithARateSaysWhenItStartsAndStops) {
+    PrinterConfig c;
+    c.paperRate = 1000;  // a byte a millisecond
+    PrinterModel p(c);
+    double t = 0;
+    WakeWithBursts(p, 1, t);
+    p.receive("\x18", t, true);
+    p.takeEvents();
+    p.receive(std::string(50, 'x'), t, true);
+    p.tick(t + 5);
+    EXPECT_EQ(p.takeEvents(), std::vector<std::string>{"paper starts"});
+    p.tick(t + 30);
+    EXPECT_TRUE(p.takeEvents().empty()) << "20 bytes still to print";
+    p.tick(t + 51);
+    EXPECT_EQ(p.takeEvents(), std::vector<std::string>{"paper stops"});
+    p.receive(std::string(50, 'y'), t + 60, true);
+    p.tick(t + 65);
+    p.config().hold = true;
+    p.tick(t + 70);
+    EXPECT_EQ(p.takeEvents(), (std::vector<std::string>{"paper starts", "paper stops"}))
+        << "held paper stops with bytes left";
+
+    PrinterModel instant;  // paper without a rate of its own: no run to time
+    WakeWithBursts(instant, 1, t);
+    instant.receive("\x18" + std::string(50, 'x'), t, true);
+    instant.tick(t + 10);
+    for (const auto& e : instant.takeEvents()) EXPECT_EQ(e.rfind("paper", 0), std::string::npos) << e;
+}
+
 TEST(PrinterFlow, BytesBeyondTheBufferAreLost) {
     PrinterConfig c;
     c.bufferSize = 10;

@@ -227,11 +227,18 @@ void PrinterModel::flow() {
     }
 }
 
+void PrinterModel::paperStops() {
+    if (!paperRunning_) return;
+    paperRunning_ = false;
+    event("paper stops");
+}
+
 void PrinterModel::drain(double nowMs) {
     double elapsed = lastDrainMs_ < 0 ? 0 : nowMs - lastDrainMs_;
     lastDrainMs_ = nowMs;
     if (config_.hold || buffer_.empty()) {
         paperCredit_ = 0;
+        paperStops();
         return;
     }
     std::size_t n = buffer_.size();
@@ -241,9 +248,16 @@ void PrinterModel::drain(double nowMs) {
         if (whole < static_cast<double>(n)) n = static_cast<std::size_t>(whole);
         paperCredit_ -= static_cast<double>(n);
     }
+    // A paper with a speed of its own says when it starts and stops moving, so that the wire
+    // log shows how long the paper ran for what it printed.
+    if (n > 0 && config_.paperRate > 0 && !paperRunning_) {
+        paperRunning_ = true;
+        event("paper starts");
+    }
     paper_.append(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
     buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
     counters_.printed += n;
+    if (buffer_.empty()) paperStops();
 }
 
 void PrinterModel::tick(double nowMs) {

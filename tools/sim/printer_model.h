@@ -16,7 +16,9 @@
 //   1B 58 0B 00 00    switch: XOFF, then the printer takes the new settings
 // Everything else is print data: it goes into the print buffer and from there to paper at
 // the paper rate. XOFF is sent when the buffer reaches `xoffAt`, XON when it has drained
-// to `xonAt`; bytes beyond the buffer's size are lost (counted as overflow).
+// to `xonAt`; bytes beyond the buffer's size are lost (counted as overflow). A paper with a
+// rate reports when it starts moving and when it stops (buffer empty, or held): events
+// "paper starts" and "paper stops".
 #pragma once
 
 #include <cstddef>
@@ -106,6 +108,7 @@ private:
     void print(std::string_view data);
     void flow();
     void drain(double nowMs);
+    void paperStops();
     void event(std::string text);
 
     PrinterConfig config_;
@@ -121,6 +124,7 @@ private:
     double lastByteMs_ = 0;
     double lastDrainMs_ = -1;
     double paperCredit_ = 0;
+    bool paperRunning_ = false;
     std::string toPc_, paper_;
     std::vector<std::string> events_;
 };
