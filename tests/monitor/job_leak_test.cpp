@@ -16,17 +16,6 @@
 #include "profile.h"
 #include "simulator.h"
 
-namespace {
-
-SIZE_T CommittedBytes() {
-    PROCESS_MEMORY_COUNTERS pmc{};
-    pmc.cb = sizeof pmc;
-    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
-    return pmc.PagefileUsage;
-}
-
-}  // namespace
-
 TEST(JobLeaks, NothingGrowsOverTwoHundredJobs) {
     vt::ScopedSection section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
     vt::FakeSpooler spooler;
@@ -44,7 +33,7 @@ TEST(JobLeaks, NothingGrowsOverTwoHundredJobs) {
     for (int i = 0; i < 200; ++i) {
         if (i == 8) {
             handlesAfterWarmUp = vt::OpenHandles();
-            bytesAfterWarmUp = CommittedBytes();
+            bytesAfterWarmUp = vt::CommittedBytes();
         }
         int kind = i % 4;
         const wchar_t* printer = kind == 2 ? L"NoSuchPrinter" : L"Vesk Receipt";
@@ -73,7 +62,7 @@ TEST(JobLeaks, NothingGrowsOverTwoHundredJobs) {
         }
     }
     int handlesAtEnd = vt::OpenHandles();
-    SIZE_T bytesAtEnd = CommittedBytes();
+    SIZE_T bytesAtEnd = vt::CommittedBytes();
     std::printf("jobs: %d printed, %d failed; open handles after 8 jobs %d, after 200 %d; "
                 "committed %lu KB -> %lu KB\n",
                 good, failed, handlesAfterWarmUp, handlesAtEnd,
