@@ -3,18 +3,11 @@
 #include "../common/text.h"
 #include "../common/win_raii.h"
 #include "monitor_state.h"
+#include "port_dialogs.h"
 #include "prompt.h"
 #include "spooler_services.h"
 
 namespace {
-
-// The system's text for an error code, for the device-open message.
-void SystemMessage(DWORD code, WCHAR (&text)[512]) {
-    text[0] = 0;
-    if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, 512, nullptr))
-        wsprintfW(text, L"Error %lu", code);
-}
 
 HANDLE RevertToSpooler() {
     auto revert = Spooler().RevertToPrinterSelf;
@@ -45,9 +38,11 @@ void ReplaceJobDeviceCreate(DeviceCreateFunction create) {
 }
 
 void ReportDeviceOpenFailure(DWORD error) {
-    WCHAR text[512];
-    SystemMessage(error, text);
-    AskUser(nullptr, text, L"ValidateDosDevicePort", MB_OK);
+    LPWSTR text = GetErrorMessage(error);
+    WCHAR number[32];
+    if (!text) wsprintfW(number, L"Error %lu", error);
+    AskUser(nullptr, text ? text : number, L"ValidateDosDevicePort", MB_OK);
+    if (text) GlobalFree(text);
     SetLastError(error);
 }
 
