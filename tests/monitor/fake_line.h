@@ -101,6 +101,24 @@ private:
     DCB lastDcb_{};
 };
 
+// A settings record with the given line settings on COM1 (8 data bits, no parity, 1 stop bit).
+struct SettingsRecord {
+    explicit SettingsRecord(DWORD baud = 9600) {
+        lstrcpyW(record.ComName, L"COM1");
+        config.dwSize = sizeof config;
+        config.dcb.DCBlength = sizeof(DCB);
+        config.dcb.BaudRate = baud;
+        config.dcb.ByteSize = 8;
+        config.dcb.Parity = NOPARITY;
+        config.dcb.StopBits = ONESTOPBIT;
+        record.pConfig = &config;
+        record.hComm = INVALID_HANDLE_VALUE;
+    }
+    PBYTE bytes() { return reinterpret_cast<PBYTE>(&record); }
+    COMMCONFIG config{};
+    VeskPortSettings record{};
+};
+
 // A printer on the line that answers every wake-up burst with XON, the status command with
 // `status` and the settings query with `reply`.
 void AnswerAsPrinter(FakeLine& line, std::string reply,

@@ -47,24 +47,6 @@ struct FakePort {
     PortEntry* entry;
 };
 
-// A settings record with the given line settings on COM1.
-struct Record9600 {
-    explicit Record9600(DWORD baud = 9600) {
-        lstrcpyW(record.ComName, L"COM1");
-        config.dwSize = sizeof config;
-        config.dcb.DCBlength = sizeof(DCB);
-        config.dcb.BaudRate = baud;
-        config.dcb.ByteSize = 8;
-        config.dcb.Parity = NOPARITY;
-        config.dcb.StopBits = ONESTOPBIT;
-        record.pConfig = &config;
-        record.hComm = INVALID_HANDLE_VALUE;
-    }
-    PBYTE bytes() { return reinterpret_cast<PBYTE>(&record); }
-    COMMCONFIG config{};
-    VeskPortSettings record{};
-};
-
 }  // namespace
 
 TEST(FakeLineWakeup, WithDsrOnOnlyCanIsSent) {
@@ -155,14 +137,14 @@ TEST(FakeLineQuery, ClearsTheReceiverThenAsksAndCompares) {
     FakeLine line;
     line.Deliver("stale bytes");
     vt::AnswerAsPrinter(line, "   9600,N,8,1\r");
-    Record9600 r;
+    vt::SettingsRecord r;
     EXPECT_TRUE(SetPrinterSettings(line.handle(), r.config.dcb));
     EXPECT_EQ(line.Purges(), 1);
     EXPECT_EQ(line.AllWritten(), "\x18\x1D\x49\x04");
 }
 
 TEST(FakeLineQuery, BadRepliesAreMismatchesNeverFaults) {
-    Record9600 r;
+    vt::SettingsRecord r;
     const std::string replies[] = {
         "19200,N,8,1\r", std::string(60, '9'), std::string(30, '\0'), "    \r", "\r",
         std::string("\x80\xFF\x13\x11\x00zz", 7), "9600,N,8,1,9600,N,8,1\r"};
@@ -365,7 +347,7 @@ TEST(FakeLineSettingsChange, SendsTheChangeAndStatusThenSwitchesAndChecks) {
     vt::PromptRecorder prompts;
     std::vector<size_t> writesAtQuestion;
     prompts.onQuestion = [&] { writesAtQuestion.push_back(line.Writes().size()); };
-    Record9600 r(19200);
+    vt::SettingsRecord r(19200);
     r.record.hComm = line.handle();
     EXPECT_EQ(SetVeskPortSettings(r.bytes(), sizeof r.record, nullptr, 0, nullptr), 0u);
     std::string all = line.AllWritten();
@@ -386,7 +368,7 @@ TEST(FakeLineSettingsChange, CancelledPowerCycleChangesNothing) {
     vt::AnswerAsPrinter(line, "19200,N,8,1\r", std::string("\x06\x00\x01", 3));
     vt::PromptRecorder prompts;
     prompts.answer = IDCANCEL;
-    Record9600 r(19200);
+    vt::SettingsRecord r(19200);
     r.record.hComm = line.handle();
     EXPECT_EQ(SetVeskPortSettings(r.bytes(), sizeof r.record, nullptr, 0, nullptr), 1u);
     EXPECT_EQ(line.AllWritten().find("\x1B\x58\x0B"), std::string::npos) << "no switch command";
@@ -405,7 +387,7 @@ TEST(FakeLineSettingsChange, ChangeThePrinterDoesNotTakeIsReportedAndNothingIsSt
         return b.rfind("\x1B\x58\x0B", 0) == 0 ? 0 : static_cast<DWORD>(b.size());
     };
     vt::PromptRecorder prompts;
-    prompts.chosen = Record9600(19200).config.dcb;
+    prompts.chosen = vt::SettingsRecord(19200).config.dcb;
     ChangeBaudRate(nullptr);
     EXPECT_EQ(prompts.settingsDialogs, std::vector<std::wstring>{L"COM1"});
     EXPECT_NE(line.AllWritten().find(std::string("\x1B\x58\x04") + "19200,n,8,1"), std::string::npos)
@@ -423,7 +405,7 @@ TEST(FakeLineSettingsChange, WaitForDsrIsBounded) {
     vt::ScopedSection section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
     FakeLine line;
     vt::AnswerAsPrinter(line, "19200,N,8,1\r");
-    Record9600 r(19200);
+    vt::SettingsRecord r(19200);
     r.record.hComm = line.handle();
     double start = line.NowMs();
     EXPECT_EQ(SetVeskPortSettings(r.bytes(), sizeof r.record, nullptr, 0, nullptr), 0u);
@@ -438,7 +420,7 @@ TEST(FakeLineSettingsChange, GivesUpAfterTwelveAttempts) {
     FakeLine line;
     line.SetDsr(true);
     vt::AnswerAsPrinter(line, "4800,N,8,1\r");
-    Record9600 r(19200);
+    vt::SettingsRecord r(19200);
     r.record.hComm = line.handle();
     EXPECT_EQ(SetVeskPortSettings(r.bytes(), sizeof r.record, nullptr, 0, nullptr), 1u);
     size_t statuses = 0;
@@ -450,13 +432,13 @@ TEST(FakeLineSettingsChange, GivesUpAfterTwelveAttempts) {
 }
 
 TEST(FakeLineSettingsChange, RecordsWithoutAConfigurationOrDeviceAreRefused) {
-    Record9600 r;
+    vt::SettingsRecord r;
     r.record.pConfig = nullptr;
     EXPECT_EQ(SetVeskPortSettings(r.bytes(), sizeof r.record, nullptr, 0, nullptr),
               static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(SetVeskPortSettings(r.bytes(), 8, nullptr, 0, nullptr),
               static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    Record9600 noDevice;
+    vt::SettingsRecord noDevice;
     EXPECT_EQ(SetVeskPortSettings(noDevice.bytes(), sizeof noDevice.record, nullptr, 0, nullptr), 1u);
     LONG h = 0;
     DWORD needed = 0;

@@ -51,23 +51,6 @@ private:
     static inline const PromptHooks kHooks = {nullptr, nullptr, [] { return true; }, &Send};
 };
 
-// A settings record for COM1 at `baud`, on the fake line.
-struct Record {
-    Record(FakeLine& line, DWORD baud) {
-        lstrcpyW(record.ComName, L"COM1");
-        config.dwSize = sizeof config;
-        config.dcb.DCBlength = sizeof(DCB);
-        config.dcb.BaudRate = baud;
-        config.dcb.ByteSize = 8;
-        config.dcb.StopBits = ONESTOPBIT;
-        record.pConfig = &config;
-        record.hComm = line.handle();
-    }
-    PBYTE bytes() { return reinterpret_cast<PBYTE>(&record); }
-    COMMCONFIG config{};
-    VeskPortSettings record{};
-};
-
 }  // namespace
 
 TEST(PromptRoute, WithoutAJobTheServiceAsksInTheClientsSession) {
@@ -79,7 +62,8 @@ TEST(PromptRoute, WithoutAJobTheServiceAsksInTheClientsSession) {
         line.SetDsr(true);
         vt::AnswerAsPrinter(line, "19200,N,8,1\r", std::string("\x06\x00\x01", 3));
         service.answer = answer;
-        Record r(line, 19200);
+        vt::SettingsRecord r(19200);
+        r.record.hComm = line.handle();
         EXPECT_EQ(SetVeskPortSettings(r.bytes(), sizeof r.record, nullptr, 0, nullptr),
                   answer == IDOK ? 0u : 1u);
     }

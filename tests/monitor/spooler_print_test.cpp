@@ -43,6 +43,19 @@ protected:
         ASSERT_TRUE(vesk::EnsurePrinter(kPrinter, L"VESK", err)) << err;
     }
     void TearDown() override { vesk::RemovePrinter(kPrinter); }
+    // A RAW job of `data` through the spooler, as an ordinary program prints it.
+    void PrintRaw(const std::string& data) {
+        HANDLE printer = nullptr;
+        ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer, nullptr));
+        DOC_INFO_1W doc{const_cast<LPWSTR>(L"receipt"), nullptr, const_cast<LPWSTR>(L"RAW")};
+        EXPECT_NE(StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&doc)), 0u) << GetLastError();
+        DWORD written = 0;
+        EXPECT_TRUE(WritePrinter(printer, const_cast<char*>(data.data()),
+                                 static_cast<DWORD>(data.size()), &written));
+        EXPECT_EQ(written, data.size());
+        EXPECT_TRUE(EndDocPrinter(printer)) << GetLastError();
+        ClosePrinter(printer);
+    }
 
     vt::Simulator sim;
 };
@@ -52,15 +65,7 @@ protected:
 TEST_F(SpoolerPrinting, RawJobReachesThePrinterByteExact) {
     EXPECT_TRUE(PortKeyExists(L"VESK")) << "Wine finds the port's monitor through this key";
     std::string data = Receipt(10000);
-    HANDLE printer = nullptr;
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer, nullptr));
-    DOC_INFO_1W doc{const_cast<LPWSTR>(L"receipt"), nullptr, const_cast<LPWSTR>(L"RAW")};
-    ASSERT_NE(StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&doc)), 0u) << GetLastError();
-    DWORD written = 0;
-    EXPECT_TRUE(WritePrinter(printer, data.data(), static_cast<DWORD>(data.size()), &written));
-    EXPECT_EQ(written, data.size());
-    EXPECT_TRUE(EndDocPrinter(printer)) << GetLastError();
-    ClosePrinter(printer);
+    PrintRaw(data);
     EXPECT_TRUE(sim.WaitFor("printed", static_cast<long>(data.size()), 20000));
     EXPECT_TRUE(vt::SameBytes(sim.Paper(), data));
     EXPECT_EQ(sim.Count("queries"), 1) << "the settings were checked";
@@ -71,14 +76,7 @@ TEST_F(SpoolerPrinting, JobOnComTwelveReachesThatPrinterByteExact) {
     vt::Simulator com12("com12");
     vt::SetValue(L"Vesk Ports", L"VESK", L"COM12:,9600,N,8,1");
     std::string data = Receipt(5000);
-    HANDLE printer = nullptr;
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer, nullptr));
-    DOC_INFO_1W doc{const_cast<LPWSTR>(L"receipt"), nullptr, const_cast<LPWSTR>(L"RAW")};
-    ASSERT_NE(StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&doc)), 0u) << GetLastError();
-    DWORD written = 0;
-    EXPECT_TRUE(WritePrinter(printer, data.data(), static_cast<DWORD>(data.size()), &written));
-    EXPECT_TRUE(EndDocPrinter(printer)) << GetLastError();
-    ClosePrinter(printer);
+    PrintRaw(data);
     EXPECT_TRUE(com12.WaitFor("printed", static_cast<long>(data.size()), 20000));
     EXPECT_TRUE(vt::SameBytes(com12.Paper(), data));
     EXPECT_EQ(com12.Count("queries"), 1);

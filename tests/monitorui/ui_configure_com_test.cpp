@@ -23,6 +23,22 @@ protected:
         ASSERT_TRUE(ui.registered);
         ASSERT_NE(ui.table, nullptr);
     }
+    // The user opens "&Configure COM" and picks 19200 baud in the settings dialog; the
+    // Configure VESK Port dialog, or null when a window did not come.
+    static HWND ChooseNewBaudRate(bool* chose = nullptr) {
+        HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
+        EXPECT_TRUE(configure);
+        if (!configure) return nullptr;
+        vt::PostClick(configure, IDOK);  // &Configure COM
+        HWND settings = vt::WaitForDialog(L"COM1", 20000, vt::Caption::Contains);
+        EXPECT_TRUE(settings);
+        if (!settings) return nullptr;
+        bool picked = vt::ChooseComboItemByLabel(settings, L"Baud Rate", L"19200");
+        EXPECT_TRUE(picked);
+        if (chose) *chose = picked;
+        vt::PostClick(settings, IDOK);
+        return configure;
+    }
     vt::ScopedSection section, ports;
     vt::UiLibrary ui;
     vt::Simulator sim;
@@ -41,13 +57,8 @@ TEST_F(ConfigureCom, NewBaudRateReachesThePrinterAndTheStoredSettings) {
         configured = ui.table->pfnConfigurePortUI(nullptr, nullptr, L"VESK");
         error = GetLastError();
     }, [&] {
-        HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
+        HWND configure = ChooseNewBaudRate(&chose);
         ASSERT_TRUE(configure);
-        vt::PostClick(configure, IDOK);  // &Configure COM
-        HWND settings = vt::WaitForDialog(L"COM1", 20000, vt::Caption::Contains);
-        ASSERT_TRUE(settings);
-        chose = vt::ChooseComboItemByLabel(settings, L"Baud Rate", L"19200");
-        vt::PostClick(settings, IDOK);
         // The monitor asks for the power cycle, owned by the dialog.
         HWND box = vt::WaitForDialog(L"Veks Port Monitor", 30000);
         if (box) {
@@ -74,13 +85,8 @@ TEST_F(ConfigureCom, ChangeThatDoesNotHappenIsToldAndNothingIsStored) {
     std::wstring told;
     BOOL configured = TRUE;
     vt::Drive([&] { configured = ui.table->pfnConfigurePortUI(nullptr, nullptr, L"VESK"); }, [&] {
-        HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
+        HWND configure = ChooseNewBaudRate();
         ASSERT_TRUE(configure);
-        vt::PostClick(configure, IDOK);
-        HWND settings = vt::WaitForDialog(L"COM1", 20000, vt::Caption::Contains);
-        ASSERT_TRUE(settings);
-        EXPECT_TRUE(vt::ChooseComboItemByLabel(settings, L"Baud Rate", L"19200"));
-        vt::PostClick(settings, IDOK);
         HWND power = vt::WaitForDialog(L"Veks Port Monitor", 30000);
         ASSERT_TRUE(power);
         vt::PostClick(power, IDCANCEL);
@@ -110,13 +116,8 @@ TEST_F(ConfigureCom, DecliningTheMismatchQuestionSendsNothingMore) {
     std::wstring question;
     BOOL configured = TRUE;
     vt::Drive([&] { configured = ui.table->pfnConfigurePortUI(nullptr, nullptr, L"VESK"); }, [&] {
-        HWND configure = vt::WaitForDialog(L"Configure VESK Port", 20000);
+        HWND configure = ChooseNewBaudRate();
         ASSERT_TRUE(configure);
-        vt::PostClick(configure, IDOK);
-        HWND settings = vt::WaitForDialog(L"COM1", 20000, vt::Caption::Contains);
-        ASSERT_TRUE(settings);
-        EXPECT_TRUE(vt::ChooseComboItemByLabel(settings, L"Baud Rate", L"19200"));
-        vt::PostClick(settings, IDOK);
         HWND box = vt::WaitForDialog(L"Vesk Port Monitor", 30000);
         if (box) {
             question = vt::DialogTexts(box);
