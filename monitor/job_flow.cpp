@@ -50,7 +50,6 @@ DWORD Take(JobFlow* f, LPBYTE buffer, DWORD count) {
 void DestroyFlow(MonitorThread* t) {
     JobFlow* f = Flow(t);
     // The last user is gone: the device closes now, after every request on it has ended.
-    if (t->hDevice && t->hDevice != INVALID_HANDLE_VALUE) Line().close(t->hDevice);
     CloseMonitorThreadHandles(t);
     CloseHandle(f->XoffSection);
     CloseHandle(f->hWriteDone);
@@ -105,6 +104,8 @@ JobFlow* StartJobFlow(HANDLE device, DWORD xoffLimitMs) {
         return nullptr;
     }
     f->thread.hDevice = device;
+    f->thread.ownsDevice = 1;
+    f->readTimeouts = {kReadIntervalTimeoutMs, 0, kReadTotalTimeoutConstantMs, 0, 0};
     f->BusyThreadRun = 1;
     if (!StartMonitorThread(&f->thread)) OutputDebugStringW(L"CreateThread (BussyThread) failed");
     return f;
@@ -132,9 +133,18 @@ BOOL PassXoffSection(JobFlow* f) {
     return !f || WaitForSingleObject(f->XoffSection, f->xoffLimitMs) == WAIT_OBJECT_0;
 }
 
-BOOL ReadJobInput(JobFlow* f, LPBYTE buffer, DWORD count, DWORD* read,
-                  const COMMTIMEOUTS& timeouts) {
+void SetJobReadTimeouts(JobFlow* f, DWORD intervalMs, DWORD totalConstantMs) {
+    EnterCriticalSection(&f->InputSection);
+    f->readTimeouts.ReadIntervalTimeout = intervalMs;
+    f->readTimeouts.ReadTotalTimeoutConstant = totalConstantMs;
+    LeaveCriticalSection(&f->InputSection);
+}
+
+BOOL ReadJobInput(JobFlow* f, LPBYTE buffer, DWORD count, DWORD* read) {
     *read = 0;
+    EnterCriticalSection(&f->InputSection);
+    COMMTIMEOUTS timeouts = f->readTimeouts;
+    LeaveCriticalSection(&f->InputSection);
     // The line's time-outs as the platform applies them to a read: a total for the whole
     // read and an interval between bytes; "return at once" is an interval of MAXDWORD with
     // no total. A total of zero (wait for ever) waits the longest this monitor allows.

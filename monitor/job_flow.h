@@ -23,14 +23,17 @@ struct JobFlow {
     volatile LONG BusyThreadRun;
     DWORD xoffLimitMs;          // how long a write waits for XON before it fails
     HANDLE hWriteDone;          // manual-reset event on which the job's chunks complete
-    CRITICAL_SECTION InputSection;  // guards the input below
+    CRITICAL_SECTION InputSection;  // guards the input and the read time-outs below
     HANDLE hInputArrived;       // manual-reset event: set while input is kept
+    // The spooler's read time-outs (SetPortTimeOuts) for ReadPort; the device keeps the ones
+    // the busy thread needs.
+    COMMTIMEOUTS readTimeouts;
     DWORD inputStart, inputCount;
     BYTE input[kFlowInputBytes];
 };
 
 // Starts the busy thread on `device`, which the flow owns from then on. Null when the
-// flow's events cannot be made (the device stays the caller's); a thread that cannot be
+// flow's memory or events cannot be had (the device stays the caller's); a thread that cannot be
 // started leaves a flow without one (writes then pass unwatched), with the debug trace
 // "CreateThread (BussyThread) failed".
 JobFlow* StartJobFlow(HANDLE device, DWORD xoffLimitMs);
@@ -46,8 +49,9 @@ BOOL PassXoffSection(JobFlow* flow);
 // null (one is made per write) without a flow.
 HANDLE JobWriteEvent(JobFlow* flow);
 // ReadPort during a document: the printer's bytes that the busy thread kept (never XON or
-// XOFF), within the line's read time-outs `timeouts`; ends early when the document ends.
-BOOL ReadJobInput(JobFlow* flow, LPBYTE buffer, DWORD count, DWORD* read,
-                  const COMMTIMEOUTS& timeouts);
+// XOFF), within the flow's read time-outs; ends early when the document ends.
+BOOL ReadJobInput(JobFlow* flow, LPBYTE buffer, DWORD count, DWORD* read);
+// SetPortTimeOuts during a document: the read time-outs ReadJobInput keeps to.
+void SetJobReadTimeouts(JobFlow* flow, DWORD intervalMs, DWORD totalConstantMs);
 
 DWORD BussyThread(MonitorThread* thread);

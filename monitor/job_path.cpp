@@ -144,8 +144,15 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
     DWORD blockSize = 0;
     if (!Line().openForJob(e, &blockSize)) return FailStart(e);
 
-    if (!Wakeup(e->hFile, blockSize)) {
+    bool deviceTaken = false;
+    if (!Wakeup(e->hFile, blockSize, &deviceTaken)) {
         DWORD err = GetLastError();
+        if (deviceTaken) {
+            // The wake-up's reader still has the device and closes it when it ends.
+            VeskEnterSplSem();
+            e->hFile = INVALID_HANDLE_VALUE;
+            VeskLeaveSplSem();
+        }
         CloseDevice(e);
         // A printer that never answered fails the job without questions; one that could
         // not even be written to may be at other settings.
@@ -172,7 +179,13 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
         return FailStart(e);
     }
 
+    // Without its flow the job would have no owner for its device and no one obeying XOFF.
     JobFlow* flow = StartJobFlow(e->hFile, TransmissionRetryMs());
+    if (!flow) {
+        CloseDevice(e);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FailStart(e);
+    }
     VeskEnterSplSem();
     e->pFlow = flow;
     VeskLeaveSplSem();
@@ -181,36 +194,47 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
 
 BOOL WINAPI VeskWritePort(HANDLE port, LPBYTE data, DWORD count, LPDWORD written) {
     PortEntry* e = Entry(port);
-    if (!e || !Valid(e->hFile) || !written || (!data && count)) {
-        SetLastError(!e || !Valid(e->hFile) ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
+    if (!e || !written || (!data && count)) {
+        SetLastError(!e ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     *written = 0;
-    DWORD done = 0;
+    // Held, the job's device and events stay while the write runs, whatever ends the
+    // document meanwhile on another thread.
+    JobFlow* flow = HoldFlow(e, ERROR_INVALID_HANDLE);
+    if (!flow) return FALSE;
+    DWORD done = 0, err = 0;
     int idle = 0;
     BOOL result = TRUE;
     do {
-        if (!PassXoffSection(e->pFlow)) {
+        if (!PassXoffSection(flow)) {
             // The printer stayed busy longer than the spooler is prepared to wait.
-            SetLastError(ERROR_COUNTER_TIMEOUT);
-            return FALSE;
+            err = ERROR_COUNTER_TIMEOUT;
+            break;
+        }
+        if (WaitForSingleObject(flow->thread.hStop, 0) == WAIT_OBJECT_0) {
+            err = ERROR_OPERATION_ABORTED;  // the document was ended under the write
+            break;
         }
         DWORD chunk = count - done < kWriteChunkBytes ? count - done : kWriteChunkBytes;
         DWORD n = 0;
-        result = Line().write(e->hFile, data + done, chunk, &n, JobWriteEvent(e->pFlow));
+        result = Line().write(flow->thread.hDevice, data + done, chunk, &n, JobWriteEvent(flow));
         if (n > chunk) n = chunk;
         done += n;
         *written += n;
         if (chunk && n == 0) {
             if (++idle >= kIdleChunkLimit) {
-                SetLastError(ERROR_COUNTER_TIMEOUT);
-                return FALSE;
+                err = ERROR_COUNTER_TIMEOUT;
+                break;
             }
         } else {
             idle = 0;
         }
     } while (done < count);
-    return result;
+    if (!err && !result) err = GetLastError();
+    ReleaseJobFlow(flow);
+    if (err) SetLastError(err);
+    return err ? FALSE : result;
 }
 
 BOOL WINAPI VeskReadPort(HANDLE port, LPBYTE buffer, DWORD count, LPDWORD read) {
@@ -226,17 +250,14 @@ BOOL WINAPI VeskReadPort(HANDLE port, LPBYTE buffer, DWORD count, LPDWORD read) 
     *read = 0;
     JobFlow* flow = HoldFlow(e, ERROR_INVALID_HANDLE);
     if (!flow) return FALSE;
-    HANDLE device = flow->thread.hDevice;
     BOOL ok;
     if (flow->thread.hThread) {
         // The busy thread is the line's one reader: a second one would take the printer's
         // XON or XOFF from it. What the printer sent besides them is kept for this call.
-        COMMTIMEOUTS timeouts{kReadIntervalTimeoutMs, 0, kReadTotalTimeoutConstantMs, 0, 0};
-        GetCommTimeouts(device, &timeouts);
-        ok = ReadJobInput(flow, buffer, count, read, timeouts);
+        ok = ReadJobInput(flow, buffer, count, read);
     } else {
         // No busy thread reads this job's line: read it here, until the document ends.
-        ok = Line().readOrStop(device, buffer, count, read, flow->thread.hStop);
+        ok = Line().readOrStop(flow->thread.hDevice, buffer, count, read, flow->thread.hStop);
     }
     DWORD err = GetLastError();
     ReleaseJobFlow(flow);
@@ -247,7 +268,10 @@ BOOL WINAPI VeskReadPort(HANDLE port, LPBYTE buffer, DWORD count, LPDWORD read) 
 BOOL WINAPI VeskEndDocPort(HANDLE port) {
     PortEntry* e = Entry(port);
     if (!e || !(e->Status & PORT_FLAG_IN_DOC)) return TRUE;
-    if (Valid(e->hFile)) Line().flush(e->hFile);
+    if (JobFlow* flow = HoldFlow(e, 0)) {
+        Line().flush(flow->thread.hDevice);
+        ReleaseJobFlow(flow);
+    }
     const SpoolerServices& s = Spooler();
     if (e->hPrinter && s.SetJobW)
         s.SetJobW(e->hPrinter, e->JobId, 0, nullptr, JOB_CONTROL_SENT_TO_PRINTER);
@@ -302,13 +326,20 @@ BOOL WINAPI VeskSetPortTimeOuts(HANDLE port, LPCOMMTIMEOUTS timeouts, DWORD rese
     }
     JobFlow* flow = HoldFlow(e, ERROR_INVALID_HANDLE);
     if (!flow) return FALSE;
-    HANDLE device = flow->thread.hDevice;
-    COMMTIMEOUTS current{};
-    BOOL ok = GetCommTimeouts(device, &current);
-    if (ok) {
-        current.ReadIntervalTimeout = timeouts->ReadIntervalTimeout;
-        current.ReadTotalTimeoutConstant = timeouts->ReadTotalTimeoutConstant;
-        ok = SetCommTimeouts(device, &current);
+    BOOL ok = TRUE;
+    if (flow->thread.hThread) {
+        // The busy thread reads the device with the time-outs it needs (a read that returns
+        // at once would have it spin); the spooler's are the ones its ReadPort keeps to.
+        SetJobReadTimeouts(flow, timeouts->ReadIntervalTimeout, timeouts->ReadTotalTimeoutConstant);
+    } else {
+        HANDLE device = flow->thread.hDevice;
+        COMMTIMEOUTS current{};
+        ok = GetCommTimeouts(device, &current);
+        if (ok) {
+            current.ReadIntervalTimeout = timeouts->ReadIntervalTimeout;
+            current.ReadTotalTimeoutConstant = timeouts->ReadTotalTimeoutConstant;
+            ok = SetCommTimeouts(device, &current);
+        }
     }
     DWORD err = GetLastError();
     ReleaseJobFlow(flow);

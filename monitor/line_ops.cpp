@@ -30,17 +30,37 @@ BOOL RealWaitForDsr(HANDLE h, DWORD timeoutMs) {
 BOOL RealControl(HANDLE h, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize,
                  DWORD* returned) {
     *returned = 0;
-    // The device was opened for overlapped I/O, so the request needs an OVERLAPPED of its own.
-    vesk::UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!event) return FALSE;
-    OVERLAPPED ov{};
-    ov.hEvent = event.get();
-    BOOL ok = DeviceIoControl(h, code, in, inSize, out, outSize, returned, &ov);
-    if (!ok && GetLastError() == ERROR_IO_PENDING) {
-        if (WaitForSingleObject(event.get(), kDeviceControlLimitMs) != WAIT_OBJECT_0)
-            CancelIoEx(h, &ov);
-        ok = GetOverlappedResult(h, &ov, returned, TRUE);
+    // The device was opened for overlapped I/O, so the request needs an OVERLAPPED of its
+    // own. It lives on the heap: a driver that never completes even the cancel would write
+    // into it after this returns, so then it is left to the driver rather than freed.
+    struct Request {
+        OVERLAPPED ov;
+        HANDLE event;
+    };
+    auto* r = static_cast<Request*>(GlobalAlloc(GPTR, sizeof(Request)));
+    if (!r) return FALSE;
+    r->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!r->event) {
+        GlobalFree(r);
+        return FALSE;
     }
+    r->ov.hEvent = r->event;
+    BOOL ok = DeviceIoControl(h, code, in, inSize, out, outSize, returned, &r->ov);
+    if (!ok && GetLastError() == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(r->event, kDeviceControlLimitMs) != WAIT_OBJECT_0) {
+            CancelIoEx(h, &r->ov);
+            if (WaitForSingleObject(r->event, kDeviceControlLimitMs) != WAIT_OBJECT_0) {
+                OutputDebugStringW(L"A device request did not end after its cancel");
+                SetLastError(ERROR_OPERATION_ABORTED);
+                return FALSE;
+            }
+        }
+        ok = GetOverlappedResult(h, &r->ov, returned, FALSE);
+    }
+    DWORD err = GetLastError();
+    CloseHandle(r->event);
+    GlobalFree(r);
+    SetLastError(err);
     return ok;
 }
 

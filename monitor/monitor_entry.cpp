@@ -146,6 +146,7 @@ BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         if (!reserved) {
             FreePortList(g_pPortList);
             g_pPortList = nullptr;
+            FreeXcvConnections();
         }
         break;
     default:

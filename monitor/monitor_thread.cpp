@@ -1,5 +1,7 @@
 #include "monitor_thread.h"
 
+#include "line_ops.h"
+
 namespace {
 
 DWORD WINAPI ThreadMain(LPVOID parameter) {
@@ -16,6 +18,7 @@ DWORD WINAPI ThreadMain(LPVOID parameter) {
 
 BOOL InitMonitorThread(MonitorThread* t) {
     t->refs = 1;
+    t->ownsDevice = 0;
     t->hThread = nullptr;
     t->module = nullptr;
     t->hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -49,7 +52,7 @@ void ReleaseMonitorThread(MonitorThread* t) {
     if (InterlockedDecrement(&t->refs) == 0) t->destroy(t);
 }
 
-BOOL StopMonitorThread(MonitorThread* t, DWORD* code) {
+BOOL StopMonitorThread(MonitorThread* t, DWORD* code, bool handDevice) {
     SetEvent(t->hStop);
     BOOL ended = TRUE;
     // The thread itself may end up here, when its own last reference on the library unloads
@@ -66,12 +69,17 @@ BOOL StopMonitorThread(MonitorThread* t, DWORD* code) {
         }
         if (ended && code) GetExitCodeThread(t->hThread, code);
     }
-    if (!ended) OutputDebugStringW(L"A monitor thread did not end; it frees its own data");
+    if (!ended) {
+        OutputDebugStringW(L"A monitor thread did not end; it frees its own data");
+        if (handDevice) InterlockedExchange(&t->ownsDevice, 1);
+    }
     ReleaseMonitorThread(t);
     return ended;
 }
 
 void CloseMonitorThreadHandles(MonitorThread* t) {
+    if (t->ownsDevice && t->hDevice && t->hDevice != INVALID_HANDLE_VALUE) Line().close(t->hDevice);
+    t->hDevice = nullptr;
     if (t->hThread) CloseHandle(t->hThread);
     if (t->hStop) CloseHandle(t->hStop);
     t->hThread = nullptr;

@@ -17,6 +17,7 @@ struct MonitorThread {
     HANDLE hThread;         // null when the thread could not be started
     HANDLE hStop;           // manual-reset: set when the owner wants the thread to end
     HANDLE hDevice;         // the device the thread reads: its I/O is cancelled if it lingers
+    volatile LONG ownsDevice;  // the block closes hDevice with its last holder
     HMODULE module;         // the reference the thread holds on this library
     DWORD (*run)(MonitorThread* self);
     // Frees what the derived block holds and the block itself; called once, by the last
@@ -36,8 +37,11 @@ void ReleaseMonitorThread(MonitorThread* t);
 // Tells the thread to end and waits for it within the bounds above, cancelling its I/O if
 // it does not end at once, then gives up the owner's reference: afterwards the owner must
 // not touch `t`. TRUE when the thread has ended (or never ran); `code` (may be null)
-// receives its exit code then.
-BOOL StopMonitorThread(MonitorThread* t, DWORD* code);
+// receives its exit code then. A thread that did not end keeps its device: with
+// `handDevice` the block then closes it after the thread (the owner must not), so the device
+// is never closed under a request of the thread's.
+BOOL StopMonitorThread(MonitorThread* t, DWORD* code, bool handDevice = false);
 
-// Closes the stop event and the thread handle; for destroy functions.
+// Closes the stop event, the thread handle and a device the block owns; for destroy
+// functions.
 void CloseMonitorThreadHandles(MonitorThread* t);

@@ -26,8 +26,11 @@ inline constexpr DWORD kSwitchSettleMs = 1000;
 inline constexpr DWORD kDsrWaitLimitMs = 2000;
 
 // Wakes the printer: zero blocks of blockSize bytes until it answers XON or DSR is on, then
-// CAN. FALSE with kNoAnswer when it never answered, or the write's error.
-BOOL Wakeup(HANDLE handle, DWORD blockSize);
+// CAN. FALSE with kNoAnswer when it never answered, or the write's error. When its reader
+// could not be stopped, `deviceTaken` (may be null: the reader is then left to a device its
+// caller may close) is set: the reader closes the device when it ends and the caller must
+// neither use nor close it.
+BOOL Wakeup(HANDLE handle, DWORD blockSize, bool* deviceTaken = nullptr);
 
 // Longest reply the settings query reads.
 inline constexpr DWORD kSettingsReplyBytes = 30;

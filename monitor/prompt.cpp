@@ -32,14 +32,15 @@ int AskInUsersSession(LPCWSTR text, LPCWSTR caption, UINT type) {
 }
 
 // The session of the client the spooler impersonates on this thread (during a transceive
-// call), or else the one at the console.
+// call), or else the one at the console; kNoSession when the client is itself a service (or
+// a remote caller without a session of its own): its question is nobody's to answer.
 DWORD ClientSession() {
     HANDLE token = nullptr;
     if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
         DWORD session = 0, size = 0;
         BOOL ok = GetTokenInformation(token, TokenSessionId, &session, sizeof session, &size);
         CloseHandle(token);
-        if (ok && session != 0) return session;
+        return ok && session != 0 ? session : kNoSession;
     }
     return WTSGetActiveConsoleSessionId();
 }
@@ -64,9 +65,8 @@ SendMessageFn TerminalServicesMessage() {
 
 BOOL SendToSession(DWORD session, LPCWSTR caption, LPCWSTR text, UINT type, DWORD timeoutSeconds,
                    DWORD* response) {
-    if (const PromptHooks* h = g_hooks; h && h->sendToSession)
-        return h->sendToSession(session, caption, text, type, timeoutSeconds, response);
-    SendMessageFn send = TerminalServicesMessage();
+    const PromptHooks* h = g_hooks;
+    SendMessageFn send = h && h->sendMessage ? h->sendMessage : TerminalServicesMessage();
     if (!send) return FALSE;
     return send(WTS_CURRENT_SERVER_HANDLE, session, const_cast<LPWSTR>(caption),
                 lstrlenW(caption) * sizeof(WCHAR), const_cast<LPWSTR>(text),

@@ -48,9 +48,10 @@ struct PromptHooks {
     int (*ask)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
     BOOL (*choose)(LPCWSTR comName, HWND owner, LPCOMMCONFIG config);
     bool (*inServiceSession)();
-    // The terminal services' message to `session`; the answer in *response.
-    BOOL (*sendToSession)(DWORD session, LPCWSTR caption, LPCWSTR text, UINT type,
-                          DWORD timeoutSeconds, DWORD* response);
+    // In place of the terminal services' WTSSendMessageW.
+    BOOL(WINAPI* sendMessage)(HANDLE server, DWORD session, LPWSTR title, DWORD titleBytes,
+                              LPWSTR message, DWORD messageBytes, DWORD style, DWORD timeout,
+                              DWORD* response, BOOL wait);
 };
 // Puts `hooks` in place of the real questions (null restores them). For tests.
 void ReplacePrompt(const PromptHooks* hooks);

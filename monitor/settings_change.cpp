@@ -36,8 +36,10 @@ DWORD SetVeskPrintSettings(PBYTE settings, DWORD inSize, PBYTE handleOut, DWORD 
         DWORD err = GetLastError();
         return err ? err : ERROR_OPEN_FAILED;
     }
-    Wakeup(h, blockSize);
+    bool taken = false;
+    Wakeup(h, blockSize, &taken);
     *reinterpret_cast<LONG*>(handleOut) = HandleToLong(INVALID_HANDLE_VALUE);
+    if (taken) return ERROR_OPERATION_ABORTED;  // the device went with the wake-up's reader
     if (SetPrinterSettings(h, record->pConfig->dcb)) {
         *reinterpret_cast<LONG*>(handleOut) = HandleToLong(h);
         return 0;
@@ -91,7 +93,12 @@ DWORD SetVeskPortSettings(PBYTE settings, DWORD inSize, PBYTE, DWORD, PDWORD) {
                 DWORD blockSize = 0;
                 hComm = Line().openForSettings(record, &blockSize);
                 if (hComm == INVALID_HANDLE_VALUE) break;
-                Wakeup(hComm, blockSize);
+                bool taken = false;
+                Wakeup(hComm, blockSize, &taken);
+                if (taken) {
+                    hComm = INVALID_HANDLE_VALUE;  // the wake-up's reader closes it
+                    break;
+                }
                 if (!DsrOn(hComm)) Line().waitForDsr(hComm, kDsrWaitLimitMs);
                 matched = SetPrinterSettings(hComm, dcb) != FALSE;
                 if (matched) break;

@@ -46,7 +46,8 @@ DWORD WINAPI ReadThread(LPVOID parameters) {
     return kNoAnswer;
 }
 
-BOOL Wakeup(HANDLE handle, DWORD blockSize) {
+BOOL Wakeup(HANDLE handle, DWORD blockSize, bool* deviceTaken) {
+    if (deviceTaken) *deviceTaken = false;
     if (!DsrOn(handle)) {
         if (blockSize == 0) {
             // Below 300 baud no burst fits the window: nothing can wake the printer.
@@ -85,9 +86,12 @@ BOOL Wakeup(HANDLE handle, DWORD blockSize) {
             if (WaitForSingleObject(reader, 2 * blockSize) == WAIT_OBJECT_0) break;
         }
         // The reader ends before the caller may close the device; one that does not end in
-        // time keeps the parameters it shares and frees them itself.
+        // time keeps the parameters it shares, and the device, and frees them itself.
         DWORD code = kNoAnswer;
-        if (!StopMonitorThread(&params->thread, &code)) code = kNoAnswer;
+        if (!StopMonitorThread(&params->thread, &code, deviceTaken != nullptr)) {
+            code = kNoAnswer;
+            if (deviceTaken) *deviceTaken = true;
+        }
         if (err || code != 0) {
             SetLastError(err ? err : code);
             return FALSE;

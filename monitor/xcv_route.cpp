@@ -340,3 +340,19 @@ BOOL WINAPI XcvClosePort(HANDLE xcv) {
     if (free) FreeConnection(c);
     return TRUE;
 }
+
+void FreeXcvConnections() {
+    XcvConnection* list;
+    {
+        vesk::CriticalSectionLock lock(XcvSection);
+        list = g_connections;
+        g_connections = nullptr;
+    }
+    // No command can be running: the library is being unloaded.
+    while (XcvConnection* c = list) {
+        list = c->pNext;
+        for (Token& t : c->Tokens)
+            if (t.value) Line().close(t.device);
+        FreeConnection(c);
+    }
+}

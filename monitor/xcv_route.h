@@ -19,3 +19,6 @@ BOOL WINAPI XcvOpenPort(HANDLE monitor, LPCWSTR object, ACCESS_MASK grantedAcces
 DWORD WINAPI XcvDataPort(HANDLE xcv, LPCWSTR command, PBYTE in, DWORD inSize, PBYTE out,
                          DWORD outSize, PDWORD needed);
 BOOL WINAPI XcvClosePort(HANDLE xcv);
+
+// Closes the connections a host left open, with their devices, when it unloads the library.
+void FreeXcvConnections();

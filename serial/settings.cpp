@@ -67,7 +67,7 @@ DWORD GetVeskPortSettings(PBYTE, DWORD, PBYTE settingsOut, DWORD settingsSize, P
     DWORD asked = size;
     BOOL ok = GetDefaultCommConfig(comName, config, &asked);
     DWORD err = ok ? 0 : GetLastError();
-    if (!ok && IsTwoDigitComName(comName)) {
+    if (!ok && err == ERROR_BADKEY && IsTwoDigitComName(comName)) {
         // A serial provider may build default configurations only for COM1..COM9 (Wine's
         // answers ERROR_BADKEY from COM10 on) while the port itself is there. Such a port
         // starts from a plain RS-232 configuration; the stored text below sets its line, and

@@ -290,10 +290,15 @@ TEST_F(JobPath, SmallerEntryPointsOfAnOpenPort) {
     EXPECT_FALSE(table->Monitor.pfnSetPortTimeOuts(port, &t, 1)) << "reserved must be 0";
     EXPECT_TRUE(same(deviceTimeouts(), opened)) << "a refused call changes nothing";
     EXPECT_TRUE(table->Monitor.pfnSetPortTimeOuts(port, &t, 0));
-    // The spooler sets the read time-outs; the line's others stay as the open set them.
-    COMMTIMEOUTS expected = opened;
-    expected.ReadIntervalTimeout = 100;
-    expected.ReadTotalTimeoutConstant = 1000;
-    EXPECT_TRUE(same(deviceTimeouts(), expected));
+    // The spooler's read time-outs are those of its ReadPort; the device keeps the ones the
+    // busy thread reads it with.
+    EXPECT_TRUE(same(deviceTimeouts(), opened));
+    BYTE buffer[8];
+    DWORD read = 99, start = GetTickCount();
+    EXPECT_TRUE(table->Monitor.pfnReadPort(port, buffer, sizeof buffer, &read));
+    DWORD waited = GetTickCount() - start;
+    EXPECT_EQ(read, 0u);
+    EXPECT_GE(waited, 900u) << "the spooler's total time-out of 1000 ms";
+    EXPECT_LT(waited, 4000u) << "not the line's 5000 ms";
     EXPECT_TRUE(End());
 }

@@ -111,14 +111,28 @@ TEST(JobLifetime, ShutdownEndsTheJobsTheSpoolerLeftOpen) {
     Monitor m;
     Job job(m, line);
     ASSERT_TRUE(job.started);
-    DWORD written = 0;
-    char data[] = "receipt";
-    EXPECT_TRUE(m.table->pfnWritePort(job.port, reinterpret_cast<LPBYTE>(data), 7, &written));
     HANDLE busy = nullptr;
     ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(),
                                 static_cast<PortEntry*>(job.port)->pFlow->thread.hThread,
                                 GetCurrentProcess(), &busy, 0, FALSE, DUPLICATE_SAME_ACCESS));
-    m.Shutdown();  // no EndDocPort, no ClosePort
+    // The printer is busy: a write waits for its XON when the monitor is shut down.
+    line.Deliver(kXoffByte);
+    ASSERT_TRUE(line.WaitUntilReadAll(vt::kWaitMs));
+    BOOL wrote = TRUE;
+    DWORD error = 0;
+    {
+        Background write([&] {
+            char data[200] = {};
+            DWORD written = 0;
+            wrote = m.table->pfnWritePort(job.port, reinterpret_cast<LPBYTE>(data), 200, &written);
+            error = GetLastError();
+        });
+        Sleep(100);
+        m.Shutdown();  // no EndDocPort, no ClosePort
+        EXPECT_TRUE(write.Join(vt::kWaitMs));
+    }
+    EXPECT_FALSE(wrote);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_OPERATION_ABORTED)) << "ended under the write";
     EXPECT_EQ(WaitForSingleObject(busy, 0), WAIT_OBJECT_0) << "the busy thread has ended";
     CloseHandle(busy);
     EXPECT_EQ(line.Closes(), line.Opens()) << "the device is closed";
@@ -195,6 +209,17 @@ TEST(JobLifetime, ReadPortGetsThePrintersBytesAndTheBusyThreadKeepsXonAndXoff) {
     line.Deliver(kXonByte);
     EXPECT_TRUE(vt::WaitUntil([&] { return WaitForSingleObject(flow->XoffSection, 0) == WAIT_OBJECT_0; },
                               vt::kWaitMs));
+    // The spooler's "return at once" time-outs apply to its reads, not to the busy thread's.
+    COMMTIMEOUTS atOnce{MAXDWORD, 0, 0, 0, 0};
+    EXPECT_TRUE(m.table->pfnSetPortTimeOuts(job.port, &atOnce, 0));
+    double before = line.NowMs();
+    EXPECT_TRUE(m.table->pfnReadPort(job.port, buffer, sizeof buffer, &read));
+    EXPECT_EQ(read, 0u);
+    EXPECT_LT(line.NowMs() - before, 100.0);
+    line.Deliver(kXoffByte + "E");
+    EXPECT_TRUE(vt::WaitUntil([&] { return WaitForSingleObject(flow->XoffSection, 0) != WAIT_OBJECT_0; },
+                              vt::kWaitMs)) << "the busy thread still reads and obeys";
+    line.Deliver(kXonByte);
     EXPECT_TRUE(m.table->pfnEndDocPort(job.port));
     SetLastError(0);
     EXPECT_FALSE(m.table->pfnReadPort(job.port, buffer, sizeof buffer, &read));
@@ -202,20 +227,24 @@ TEST(JobLifetime, ReadPortGetsThePrintersBytesAndTheBusyThreadKeepsXonAndXoff) {
     EXPECT_TRUE(m.table->pfnClosePort(job.port));
 }
 
-TEST(JobLifetime, AWakeupReaderThatIgnoresItsStopIsLeftItsOwnData) {
+TEST(JobLifetime, AWakeupReaderThatDoesNotStopKeepsTheDeviceUntilItEnds) {
     // A driver that does not complete the cancel: the reader stays in its read until the
-    // line's time-out. The wake-up gives up within its bound, and the reader, ending later,
-    // still has its parameters and its stop event.
+    // line's time-out. The wake-up gives up within its bound and leaves the device to the
+    // reader, which closes it when it ends rather than have it closed under its read.
     FakeLine line;
     line.readsIgnoreStop = true;
-    line.SetReadTimeouts(200, 6000);
+    line.SetReadTimeouts(200, 8000);
     int bursts = 0;
     line.accept = [&](const std::string& b) { return ++bursts == 1 ? static_cast<DWORD>(b.size()) : 0u; };
     double start = line.NowMs();
+    bool taken = false;
     SetLastError(0);
-    EXPECT_FALSE(Wakeup(line.handle(), 48));
-    EXPECT_LT(line.NowMs() - start, 2.0 * kThreadStopLimitMs + 1000.0);
+    EXPECT_FALSE(Wakeup(line.handle(), 48, &taken));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WRITE_FAULT));
+    EXPECT_LT(line.NowMs() - start, 2.0 * kThreadStopLimitMs + 2000.0);
+    EXPECT_TRUE(taken);
+    EXPECT_EQ(line.Closes(), 0) << "not while the reader is in its read";
+    EXPECT_TRUE(vt::WaitUntil([&] { return line.Closes() == 1; }, vt::kWaitMs)) << "closed by the reader";
 }
 
 TEST(XcvLifetime, AConnectionClosedUnderARunningCommandClosesItsDeviceOnce) {

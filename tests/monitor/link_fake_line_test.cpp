@@ -31,13 +31,16 @@ bool AllZero(const std::string& s, size_t n) {
     return s.size() == n && s.find_first_not_of('\0') == std::string::npos;
 }
 
-// A port entry whose device is the fake line, as a started document leaves it.
+// A port entry whose device is the fake line, as a started document leaves it: the job's
+// flow, with `xoffLimitMs`, owns the device. Without a limit, a port before its document.
 struct FakePort {
-    explicit FakePort(FakeLine& line) {
+    explicit FakePort(FakeLine& line, DWORD xoffLimitMs = 60000) {
         InitializeMonitorLocks();
         entry = VeskCreatePortEntry(&list, L"VESK");
+        if (!xoffLimitMs) return;
         entry->hFile = line.handle();
         entry->Status = PORT_FLAG_OPEN | PORT_FLAG_IN_DOC;
+        entry->pFlow = StartJobFlow(line.handle(), xoffLimitMs);
     }
     ~FakePort() {
         StopJobFlow(entry->pFlow);
@@ -205,17 +208,14 @@ TEST(FakeLineWrite, WritesThatMoveNothingGiveUpWithCounterTimeout) {
     EXPECT_EQ(line.Writes().size(), static_cast<size_t>(kIdleChunkLimit));
 }
 
-TEST(FakeLineWrite, ClosedPortIsRefused) {
+TEST(FakeLineWrite, PortWithoutADocumentIsRefused) {
     FakeLine line;
-    FakePort port(line);
-    port.entry->hFile = INVALID_HANDLE_VALUE;
+    FakePort port(line, 0);
     char data[4] = {};
     DWORD written = 0;
     EXPECT_FALSE(VeskWritePort(port.entry, reinterpret_cast<LPBYTE>(data), 4, &written));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-    port.entry->hFile = nullptr;
-    EXPECT_FALSE(VeskWritePort(port.entry, reinterpret_cast<LPBYTE>(data), 4, &written));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(line.Writes().size(), 0u);
 }
 
 namespace {
@@ -258,7 +258,6 @@ TEST(FakeLineFlow, XoffHoldsTheWriteAtAChunkBoundaryAndXonResumesIt) {
     FakeLine line;
     line.SetBaud(9600);  // 64 bytes take about 67 ms
     FakePort port(line);
-    port.entry->pFlow = StartJobFlow(line.handle(), 60000);
     // The printer sends XOFF as the second chunk reaches it, and the line notes when the
     // monitor's reader took it: the moments that matter are the line's, however late the
     // threads run.
@@ -286,8 +285,7 @@ TEST(FakeLineFlow, XoffHoldsTheWriteAtAChunkBoundaryAndXonResumesIt) {
 
 TEST(FakeLineFlow, XoffLongerThanTheRetryTimeoutFailsTheWrite) {
     FakeLine line;
-    FakePort port(line);
-    port.entry->pFlow = StartJobFlow(line.handle(), 300);
+    FakePort port(line, 300);
     line.Deliver(kXoffByte);
     ASSERT_TRUE(line.WaitUntilReadAll(vt::kWaitMs)) << "the busy thread took the XOFF";
     Writer w{port.entry, line, std::string(100, 'q')};
@@ -303,8 +301,7 @@ TEST(FakeLineFlow, XoffLongerThanTheRetryTimeoutFailsTheWrite) {
 TEST(FakeLineFlow, BusyThreadIgnoresStrayXonAndDataInsideABusyPeriod) {
     FakeLine line;
     FakePort port(line);
-    JobFlow* flow = StartJobFlow(line.handle(), 60000);
-    port.entry->pFlow = flow;
+    JobFlow* flow = port.entry->pFlow;
     // Each state is looked at once the busy thread has read every byte and come back for
     // more, so it has acted on them all.
     line.Deliver(kXonByte + "junk");
@@ -392,11 +389,11 @@ TEST(FakeLineSettingsChange, ChangeThePrinterDoesNotTakeIsReportedAndNothingIsSt
     EXPECT_EQ(prompts.settingsDialogs, std::vector<std::wstring>{L"COM1"});
     EXPECT_NE(line.AllWritten().find(std::string("\x1B\x58\x04") + "19200,n,8,1"), std::string::npos)
         << "the printer was told the new settings";
-    wchar_t notReady[512] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_NOT_READY,
-                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), notReady, 512, nullptr);
+    LPWSTR notReady = GetErrorMessage(ERROR_NOT_READY);
+    ASSERT_NE(notReady, nullptr);
     ASSERT_EQ(prompts.questions.size(), 1u) << "the failure is told";
-    EXPECT_EQ(prompts.questions[0].text, notReady);
+    EXPECT_EQ(prompts.questions[0].text, std::wstring(notReady));
+    GlobalFree(notReady);
     EXPECT_EQ(prompts.questions[0].type, static_cast<UINT>(MB_ICONHAND | MB_OK));
     EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L"COM1:,9600,N,8,1"));
 }
@@ -459,8 +456,7 @@ TEST(FakeLineJobStart, PrinterAtOtherSettingsLeadsToTheSynchronisationAndDeletes
     FakeLine line;
     line.SetDsr(true);
     line.SetReadTimeouts(200, 300);
-    FakePort port(line);
-    port.entry->Status = 0;
+    FakePort port(line, 0);
     SetLastError(0);
     EXPECT_FALSE(VeskStartDocPort(port.entry, const_cast<LPWSTR>(L"Vesk Receipt"), 7, 1, nullptr));
     EXPECT_EQ(spooler.Count(L"[Vesk Port Monitor] The printer settings are not the same"), 1)

@@ -42,9 +42,13 @@ private:
         static ServiceSession* s = nullptr;
         return s;
     }
-    static BOOL Send(DWORD session, LPCWSTR caption, LPCWSTR text, UINT type, DWORD timeout,
-                     DWORD* response) {
-        Current()->sent.push_back({session, caption, text, type, timeout});
+    static BOOL WINAPI Send(HANDLE, DWORD session, LPWSTR title, DWORD titleBytes, LPWSTR message,
+                            DWORD messageBytes, DWORD style, DWORD timeout, DWORD* response, BOOL wait) {
+        // The lengths are in bytes, without the terminating zero; the question waits.
+        EXPECT_EQ(titleBytes, lstrlenW(title) * sizeof(WCHAR));
+        EXPECT_EQ(messageBytes, lstrlenW(message) * sizeof(WCHAR));
+        EXPECT_TRUE(wait);
+        Current()->sent.push_back({session, title, message, style, timeout});
         *response = Current()->answer;
         return TRUE;
     }
@@ -55,9 +59,11 @@ private:
 
 TEST(PromptRoute, WithoutAJobTheServiceAsksInTheClientsSession) {
     // A baud-rate change from the user interface library: the printer wants a power cycle.
+    // Nobody answers (the message's time-out), Cancel, then OK.
     vt::ScopedSection section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
     ServiceSession service;
-    for (DWORD answer : {IDCANCEL, IDOK}) {
+    constexpr DWORD kTimedOut = 32000;
+    for (DWORD answer : {kTimedOut, static_cast<DWORD>(IDCANCEL), static_cast<DWORD>(IDOK)}) {
         FakeLine line;
         line.SetDsr(true);
         vt::AnswerAsPrinter(line, "19200,N,8,1\r", std::string("\x06\x00\x01", 3));
@@ -67,7 +73,7 @@ TEST(PromptRoute, WithoutAJobTheServiceAsksInTheClientsSession) {
         EXPECT_EQ(SetVeskPortSettings(r.bytes(), sizeof r.record, nullptr, 0, nullptr),
                   answer == IDOK ? 0u : 1u);
     }
-    ASSERT_EQ(service.sent.size(), 2u);
+    ASSERT_EQ(service.sent.size(), 3u);
     for (const auto& s : service.sent) {
         EXPECT_EQ(s.session, WTSGetActiveConsoleSessionId()) << "no client to impersonate here";
         EXPECT_EQ(s.text.find(L"Please remove power or charger"), 0u);
@@ -75,7 +81,7 @@ TEST(PromptRoute, WithoutAJobTheServiceAsksInTheClientsSession) {
         EXPECT_EQ(s.timeout, kQuestionTimeoutSeconds);
     }
     EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L"COM1:,19200,n,8,1"))
-        << "OK went on, Cancel had stopped";
+        << "OK went on; Cancel and the time-out had stopped";
     COMMCONFIG config{};
     EXPECT_FALSE(ChooseSettings(L"COM1", nullptr, &config)) << "a dialog has no way there";
 }

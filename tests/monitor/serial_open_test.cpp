@@ -186,7 +186,7 @@ TEST_F(SerialOpen, DeviceOpenFailureShowsTheSystemsText) {
     EXPECT_EQ(prompts.questions[0].type, static_cast<UINT>(MB_OK));
     wchar_t expected[512] = {};
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   ERROR_ACCESS_DENIED, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), expected, 512,
+                   ERROR_ACCESS_DENIED, 0, expected, 512,
                    nullptr);
     EXPECT_EQ(prompts.questions[0].text, expected);
     EXPECT_FALSE(prompts.questions[0].text.empty());

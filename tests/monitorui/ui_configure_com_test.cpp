@@ -100,7 +100,7 @@ TEST_F(ConfigureCom, ChangeThatDoesNotHappenIsToldAndNothingIsStored) {
     EXPECT_FALSE(configured);
     wchar_t notReady[512] = {};
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_NOT_READY,
-                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), notReady, 512, nullptr);
+                   0, notReady, 512, nullptr);
     auto trimmed = [](std::wstring t) { return t.erase(t.find_last_not_of(L"\r\n ") + 1); };
     EXPECT_FALSE(told.empty()) << "the failed change is told";
     EXPECT_EQ(trimmed(told), trimmed(notReady));
