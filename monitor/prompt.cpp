@@ -2,6 +2,8 @@
 
 #include <wtsapi32.h>
 
+#include "../common/system_library.h"
+
 #include "monitor_state.h"
 #include "spooler_services.h"
 
@@ -51,11 +53,7 @@ using SendMessageFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, DWORD, LPWSTR, DWORD,
 // WTSSendMessageW from the system's own library, looked up once; null where there is none.
 SendMessageFn TerminalServicesMessage() {
     static const SendMessageFn fn = [] {
-        WCHAR path[MAX_PATH];
-        UINT n = GetSystemDirectoryW(path, MAX_PATH - 16);
-        if (n == 0 || n >= MAX_PATH - 16) return SendMessageFn{};
-        lstrcatW(path, L"\\wtsapi32.dll");
-        HMODULE lib = LoadLibraryW(path);  // a full path: never found by a search
+        HMODULE lib = vesk::LoadSystemLibrary(L"wtsapi32.dll");
         return lib ? reinterpret_cast<SendMessageFn>(
                          reinterpret_cast<void*>(GetProcAddress(lib, "WTSSendMessageW")))
                    : SendMessageFn{};

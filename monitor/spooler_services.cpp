@@ -1,5 +1,7 @@
 #include "spooler_services.h"
 
+#include "../common/system_library.h"
+
 namespace {
 
 template <typename Fn>
@@ -23,26 +25,28 @@ void ResolveFrom(HMODULE lib, SpoolerServices& s, bool processServices) {
     Resolve(lib, "SplPromptUIInUsersSession", s.SplPromptUIInUsersSession);
 }
 
-SpoolerServices LookUp() {
+const SpoolerServices* g_replacement = nullptr;
+
+}  // namespace
+
+SpoolerServices LookUpSpoolerServices(HMODULE(WINAPI* load)(LPCWSTR path)) {
     SpoolerServices s{};
-    // The libraries stay loaded for the life of the process.
+    // The libraries stay loaded for the life of the process. Each is named by its full path
+    // in the system directory: inside the spooler, a bare name could find a library planted
+    // in a folder searched before that one.
     if (RunningOnWine()) {
         // Tests on Wine may name a library of their own that stands in for the spooler.
         WCHAR path[MAX_PATH];
         DWORD n = GetEnvironmentVariableW(L"VESKMON_SPOOLER_SERVICES", path, MAX_PATH);
         if (n > 0 && n < MAX_PATH)
-            ResolveFrom(LoadLibraryW(path), s, true);
+            ResolveFrom(load(path), s, true);
         else
-            ResolveFrom(LoadLibraryW(L"winspool.drv"), s, false);
+            ResolveFrom(vesk::LoadSystemLibrary(L"winspool.drv", load), s, false);
         return s;
     }
-    ResolveFrom(LoadLibraryW(L"SPOOLSS.DLL"), s, true);
+    ResolveFrom(vesk::LoadSystemLibrary(L"SPOOLSS.DLL", load), s, true);
     return s;
 }
-
-const SpoolerServices* g_replacement = nullptr;
-
-}  // namespace
 
 SpoolerServices SpoolerServicesFrom(HMODULE lib) {
     SpoolerServices s{};
@@ -56,7 +60,7 @@ bool RunningOnWine() {
 }
 
 const SpoolerServices& Spooler() {
-    static const SpoolerServices looked_up = LookUp();
+    static const SpoolerServices looked_up = LookUpSpoolerServices(LoadLibraryW);
     const SpoolerServices* r = g_replacement;
     return r ? *r : looked_up;
 }

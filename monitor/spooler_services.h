@@ -28,6 +28,9 @@ struct SpoolerServices {
 // carries stubs that end the process) from winspool.drv. Any entry may be null.
 const SpoolerServices& Spooler();
 
+// The table as it is looked up, with `load` loading each library by its full path.
+SpoolerServices LookUpSpoolerServices(HMODULE(WINAPI* load)(LPCWSTR path));
+
 // Every service `lib` exports, by its name.
 SpoolerServices SpoolerServicesFrom(HMODULE lib);
 

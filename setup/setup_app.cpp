@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "../common/system_library.h"
+
 #include "install_choices.h"
 #include "setup_dlg.h"
 #include "start_up.h"
@@ -10,7 +12,8 @@ bool CSetupApp::PrepareControls() {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     // Kept loaded for the life of the process: the licence page's controls are of its class.
-    static HMODULE richEdit = LoadLibraryA("Msftedit.dll");
+    // From the system directory only, never from the program's own folder.
+    static HMODULE richEdit = vesk::LoadSystemLibrary(L"Msftedit.dll");
     return richEdit != nullptr;
 }
 

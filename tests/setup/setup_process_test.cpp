@@ -38,9 +38,10 @@ struct SetupRun {
     bool ended = false;          // the program ended when its window was closed
 };
 
-// Starts `program` with `arguments`, looks at its licence page, runs `whileOpen`, closes it.
+// Starts `program` with `arguments`, looks at its licence page, runs `whileOpen` (given the
+// wizard and that page), closes it.
 SetupRun RunSetup(const std::wstring& program, const std::wstring& arguments,
-                  const std::function<void()>& whileOpen = [] {}) {
+                  const std::function<void(HWND, HWND)>& whileOpen = [](HWND, HWND) {}) {
     SetupRun run;
     std::wstring commandLine = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     STARTUPINFOW si{};
@@ -66,7 +67,7 @@ SetupRun RunSetup(const std::wstring& program, const std::wstring& arguments,
     if (page) {
         run.opened = true;
         run.acceptEnabled = ItemEnabled(page, IDC_ACCEPT);
-        whileOpen();
+        whileOpen(wizard, page);
     }
     if (wizard) PostMessageW(wizard, WM_CLOSE, 0, 0);
     run.ended = WaitForSingleObject(pi.hProcess, kExitWaitMs) == WAIT_OBJECT_0;
@@ -86,7 +87,7 @@ TEST(SetupProgram, OnlyTheExactInstallArgumentRemovesTheRunEntry) {
     for (auto [arguments, removes] : cases) {
         SCOPED_TRACE(vt::Narrow(arguments));
         SetRunEntry("\"C:\\medium\\setup.exe\" install");
-        SetupRun run = RunSetup(program, arguments, [&] {
+        SetupRun run = RunSetup(program, arguments, [&](HWND, HWND) {
             EXPECT_EQ(RunEntry().has_value(), !removes) << "while the wizard is open";
         });
         EXPECT_TRUE(run.opened);
@@ -112,6 +113,33 @@ TEST(SetupProgram, FindsItsLicenceFromAFolderPathLongerThanItsFirstBuffer) {
     SetupRun missing = RunSetup(other, L"");
     EXPECT_TRUE(missing.opened);
     EXPECT_FALSE(missing.acceptEnabled);
+}
+
+TEST(SetupProgram, LoadsNoLibraryPlantedBesideIt) {
+    // A download folder: setup.exe, its licence, and libraries under the names of system
+    // libraries that a program, or the system on its behalf, loads by name.
+    std::wstring folder = vt::RunDir() + L"downloads\\";
+    std::wstring program = PlaceSetup(folder, L"setup.exe");
+    const wchar_t* const planted[] = {L"Msftedit.dll", L"winspool.drv", L"version.dll",
+                                      L"comctl32.dll", L"uxtheme.dll"};
+    for (const wchar_t* name : planted)
+        ASSERT_TRUE(CopyFileW((vt::BinDir() + L"planted.dll").c_str(), (folder + name).c_str(), FALSE));
+    bool walked = false;
+    SetupRun run = RunSetup(program, L"", [&](HWND wizard, HWND licence) {
+        // Through the licence and the port settings to the model page, as a person would.
+        PostClick(licence, IDC_ACCEPT);
+        PostClick(licence, IDC_NEXT);
+        HWND port = WaitForPage(wizard, IDC_COM_PORT);
+        if (!port) return;
+        PostClick(port, IDC_NEXT);
+        walked = WaitForPage(wizard, IDC_MODEL_LIST) != nullptr;
+    });
+    EXPECT_TRUE(run.opened);
+    EXPECT_TRUE(walked) << "the model page was reached";
+    EXPECT_TRUE(run.ended);
+    for (const wchar_t* name : planted)
+        EXPECT_EQ(GetFileAttributesW((folder + name + L".loaded").c_str()), INVALID_FILE_ATTRIBUTES)
+            << vt::Narrow(name) << " was loaded from the program's folder";
 }
 
 // 表 (0x95 0x5C) and ソ (0x83 0x5C) in code page 932: their trail byte is the code of "\".
