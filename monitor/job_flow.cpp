@@ -130,7 +130,10 @@ HANDLE JobWriteEvent(JobFlow* f) {
 }
 
 BOOL PassXoffSection(JobFlow* f) {
-    return !f || WaitForSingleObject(f->XoffSection, f->xoffLimitMs) == WAIT_OBJECT_0;
+    if (!f) return TRUE;
+    // The end of the document ends the wait as well: the write then stops at once.
+    HANDLE waits[2] = {f->XoffSection, f->thread.hStop};
+    return WaitForMultipleObjects(2, waits, FALSE, f->xoffLimitMs) != WAIT_TIMEOUT;
 }
 
 void SetJobReadTimeouts(JobFlow* f, DWORD intervalMs, DWORD totalConstantMs) {

@@ -43,7 +43,8 @@ void StopJobFlow(JobFlow* flow);
 // A user of the device of a running job takes the flow for the duration of its request.
 void HoldJobFlow(JobFlow* flow);
 void ReleaseJobFlow(JobFlow* flow);
-// Waits until the printer may receive. FALSE when XOFF lasted longer than the flow's limit.
+// Waits until the printer may receive, or the document has ended. FALSE when XOFF lasted
+// longer than the flow's limit.
 BOOL PassXoffSection(JobFlow* flow);
 // The completion event for the job's writes, so that a chunk needs no event of its own;
 // null (one is made per write) without a flow.

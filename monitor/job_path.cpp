@@ -52,14 +52,17 @@ JobFlow* HoldFlow(PortEntry* e, DWORD error) {
 }
 
 void ReleaseJob(PortEntry* e) {
-    const SpoolerServices& s = Spooler();
-    if (e->hPrinter && s.ClosePrinter) s.ClosePrinter(e->hPrinter);
-    e->hPrinter = nullptr;
-    if (e->pPrinterName) GlobalFree(e->pPrinterName);
-    e->pPrinterName = nullptr;
+    // Taken from the entry under the lock, so that two ends of one job never both close it.
     VeskEnterSplSem();
+    HANDLE printer = e->hPrinter;
+    LPWSTR name = e->pPrinterName;
+    e->hPrinter = nullptr;
+    e->pPrinterName = nullptr;
     e->Status &= ~PORT_FLAG_IN_DOC;
     VeskLeaveSplSem();
+    const SpoolerServices& s = Spooler();
+    if (printer && s.ClosePrinter) s.ClosePrinter(printer);
+    if (name) GlobalFree(name);
 }
 
 BOOL FailStart(PortEntry* e) {
@@ -187,8 +190,16 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
         return FailStart(e);
     }
     VeskEnterSplSem();
-    e->pFlow = flow;
+    // A close on another thread meanwhile took the device: the flow must not close it again.
+    bool kept = (e->Status & PORT_FLAG_OPEN) && e->hFile == flow->thread.hDevice;
+    if (kept) e->pFlow = flow;
+    else flow->thread.ownsDevice = 0;
     VeskLeaveSplSem();
+    if (!kept) {
+        StopJobFlow(flow);
+        SetLastError(ERROR_OPERATION_ABORTED);
+        return FailStart(e);
+    }
     return TRUE;
 }
 

@@ -31,21 +31,28 @@ BOOL RealControl(HANDLE h, DWORD code, void* in, DWORD inSize, void* out, DWORD 
                  DWORD* returned) {
     *returned = 0;
     // The device was opened for overlapped I/O, so the request needs an OVERLAPPED of its
-    // own. It lives on the heap: a driver that never completes even the cancel would write
-    // into it after this returns, so then it is left to the driver rather than freed.
+    // own. It and the request's buffers live in one block of the heap: a driver that never
+    // completes even the cancel would write into them after this returns, so then the block
+    // is left to the driver rather than freed, and the caller's buffers are never its target.
     struct Request {
         OVERLAPPED ov;
         HANDLE event;
     };
-    auto* r = static_cast<Request*>(GlobalAlloc(GPTR, sizeof(Request)));
+    SIZE_T bytes = sizeof(Request) + inSize + outSize;
+    auto* r = static_cast<Request*>(GlobalAlloc(GPTR, bytes));
     if (!r) return FALSE;
+    BYTE* inCopy = reinterpret_cast<BYTE*>(r + 1);
+    BYTE* outCopy = inCopy + inSize;
+    if (in && inSize) CopyMemory(inCopy, in, inSize);
     r->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!r->event) {
         GlobalFree(r);
         return FALSE;
     }
     r->ov.hEvent = r->event;
-    BOOL ok = DeviceIoControl(h, code, in, inSize, out, outSize, returned, &r->ov);
+    DWORD moved = 0;
+    BOOL ok = DeviceIoControl(h, code, in ? inCopy : nullptr, inSize, out ? outCopy : nullptr,
+                              outSize, &moved, &r->ov);
     if (!ok && GetLastError() == ERROR_IO_PENDING) {
         if (WaitForSingleObject(r->event, kDeviceControlLimitMs) != WAIT_OBJECT_0) {
             CancelIoEx(h, &r->ov);
@@ -55,9 +62,14 @@ BOOL RealControl(HANDLE h, DWORD code, void* in, DWORD inSize, void* out, DWORD 
                 return FALSE;
             }
         }
-        ok = GetOverlappedResult(h, &r->ov, returned, FALSE);
+        ok = GetOverlappedResult(h, &r->ov, &moved, FALSE);
     }
     DWORD err = GetLastError();
+    if (ok && out) {
+        if (moved > outSize) moved = outSize;
+        CopyMemory(out, outCopy, moved);
+        *returned = moved;
+    }
     CloseHandle(r->event);
     GlobalFree(r);
     SetLastError(err);

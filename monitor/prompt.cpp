@@ -44,7 +44,9 @@ DWORD ClientSession() {
         CloseHandle(token);
         return ok && session != 0 ? session : kNoSession;
     }
-    return WTSGetActiveConsoleSessionId();
+    // Only a thread that impersonates nobody asks at the console; one whose client cannot
+    // be told (an anonymous one) asks nobody.
+    return GetLastError() == ERROR_NO_TOKEN ? WTSGetActiveConsoleSessionId() : kNoSession;
 }
 
 using SendMessageFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, DWORD, LPWSTR, DWORD, DWORD, DWORD,

@@ -127,7 +127,10 @@ TEST(JobLifetime, ShutdownEndsTheJobsTheSpoolerLeftOpen) {
             wrote = m.table->pfnWritePort(job.port, reinterpret_cast<LPBYTE>(data), 200, &written);
             error = GetLastError();
         });
-        Sleep(100);
+        // The write holds the job's flow (port, busy thread and write: three holders) and
+        // waits for XON when the monitor is shut down.
+        JobFlow* flow = static_cast<PortEntry*>(job.port)->pFlow;
+        ASSERT_TRUE(vt::WaitUntil([&] { return flow->thread.refs >= 3; }, vt::kWaitMs));
         m.Shutdown();  // no EndDocPort, no ClosePort
         EXPECT_TRUE(write.Join(vt::kWaitMs));
     }

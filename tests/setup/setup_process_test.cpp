@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "../../common/system_library.h"
 #include "dialog_driver.h"
 #include "resource.h"
 #include "setup_fixture.h"
@@ -140,6 +141,23 @@ TEST(SetupProgram, LoadsNoLibraryPlantedBesideIt) {
     for (const wchar_t* name : planted)
         EXPECT_EQ(GetFileAttributesW((folder + name + L".loaded").c_str()), INVALID_FILE_ATTRIBUTES)
             << vt::Narrow(name) << " was loaded from the program's folder";
+}
+
+TEST(SetupProgram, AfterTheRestrictionABareNameIsNotLookedForInTheProgramsFolder) {
+    // What setup.exe does first, done here: a library beside this program, which a bare
+    // name finds before the restriction, is not found after it. (Wine's own libraries load
+    // nothing from a program's folder by themselves, so setup.exe's run cannot show this.)
+    std::wstring beside = vt::BinDir() + L"vesk_planted_probe.dll";
+    ASSERT_TRUE(CopyFileW((vt::BinDir() + L"planted.dll").c_str(), beside.c_str(), FALSE));
+    HMODULE before = LoadLibraryW(L"vesk_planted_probe.dll");
+    EXPECT_NE(before, nullptr) << "found in the program's folder";
+    if (before) FreeLibrary(before);
+    vesk::RestrictLibrarySearchToSystem();
+    HMODULE after = LoadLibraryW(L"vesk_planted_probe.dll");
+    EXPECT_EQ(after, nullptr) << "looked for in the system directory only";
+    if (after) FreeLibrary(after);
+    DeleteFileW((beside + L".loaded").c_str());
+    DeleteFileW(beside.c_str());
 }
 
 // 表 (0x95 0x5C) and ソ (0x83 0x5C) in code page 932: their trail byte is the code of "\".
