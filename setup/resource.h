@@ -51,6 +51,20 @@
 // Please-wait window.
 #define IDC_PLEASE_WAIT_TEXT 1036
 
+// The installation engine: messages, names and the folders of the setup medium.
+#define IDS_NO_SYSTEM_DIRECTORY 3
+#define IDS_REPLACE_PRINTER 7
+#define IDS_MONITOR_NAME 8
+#define IDS_WIN2000_MONITOR_FOLDER 9
+#define IDS_MONITOR_DLL 10
+#define IDS_MONITOR_UI_DLL 11
+#define IDS_WIN98_FOLDER 30
+#define IDS_WIN2000_FOLDER 31
+#define IDS_UNIDRV_FOLDER 35
+#define IDS_WIN98_MONITOR_FOLDER 37
+#define IDS_NT4_MONITOR_FOLDER 38
+#define IDS_NT4_FOLDER 39
+
 // The model catalogue's parallel lists and shared fields.
 #define IDS_MODEL_NAMES 12
 #define IDS_HARDWARE_IDS 13

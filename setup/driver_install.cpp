@@ -1,0 +1,262 @@
+#include "driver_install.h"
+
+#include <winspool.h>
+
+#include <cstring>
+
+#include "resource.h"
+#include "setup_files.h"
+#include "spooler_enum.h"
+#include "string_table.h"
+#include "system_error_text.h"
+#include "windows_family.h"
+
+namespace {
+
+// Drivers older than the "Kx240-F" bear the name "Kx240": they are replaced by it too.
+constexpr char kKx240Prefix[] = "Kx240";
+constexpr size_t kKx240PrefixChars = sizeof(kKx240Prefix) - 1;
+// Version-3 drivers live in this sub-folder of the driver directory.
+constexpr char kVersion3Folder[] = "3\\";
+constexpr DWORD kDriverVersion = 1;
+
+bool IsWin2000() {
+    return WindowsFamily() == kWin2000Family;
+}
+
+// The level drivers are listed and added at.
+DWORD DriverLevel() {
+    return IsWin2000() ? 6 : 3;
+}
+
+// The names of the installed drivers of the running environment, in the spooler's order.
+// False when there is nothing to list or the list cannot be had.
+bool InstalledDriverNames(std::vector<std::string>& names) {
+    names.clear();
+    std::string environment = SpoolerEnvironment();
+    DWORD level = DriverLevel();
+    Enumeration drivers =
+        Enumerate([&](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
+            return EnumPrinterDriversA(nullptr, environment.data(), level, buffer, size, needed,
+                                       returned);
+        });
+    if (drivers.status != EnumerationStatus::Listed) return false;
+    for (DWORD i = 0; i < drivers.count; ++i) {
+        const char* name = level == 6 ? drivers.Items<DRIVER_INFO_6A>()[i].pName
+                                      : drivers.Items<DRIVER_INFO_3A>()[i].pName;
+        names.emplace_back(name ? name : "");
+    }
+    return true;
+}
+
+std::string Trimmed(const std::string& text) {
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The names CopyDriverFiles copies, in its order, empty names left out.
+std::vector<std::string> DriverFileNames(const DriverFiles& files) {
+    std::vector<std::string> names;
+    for (const std::string* name :
+         {&files.pDriverPath, &files.pDataFile, &files.pConfigFile, &files.pHelpFile})
+        if (!name->empty()) names.push_back(*name);
+    for (const std::string& name : files.DependentFiles)
+        if (!name.empty()) names.push_back(name);
+    return names;
+}
+
+}  // namespace
+
+DriverFiles* FamilyDriverFiles(DriverInfo& model) {
+    switch (WindowsFamily()) {
+    case kWin98Family: return &model.Win98Files;
+    case kWin2000Family: return &model.Win2000Files;
+    case kNT4Family: return &model.NT4Files;
+    default: return nullptr;
+    }
+}
+
+std::string DriverSourceFolder() {
+    switch (WindowsFamily()) {
+    case kWin98Family: return ResourceString(IDS_WIN98_FOLDER);
+    case kWin2000Family: return ResourceString(IDS_WIN2000_FOLDER);
+    case kNT4Family: return ResourceString(IDS_NT4_FOLDER);
+    default: return "";
+    }
+}
+
+bool DriverDirectory(std::string& directory, DWORD& error) {
+    directory.clear();
+    error = 0;
+    std::string environment = SpoolerEnvironment();
+    DWORD needed = 0;
+    GetPrinterDriverDirectoryA(nullptr, environment.data(), 1, nullptr, 0, &needed);
+    if (needed == 0) return false;
+    std::vector<BYTE> buffer;
+    try {
+        buffer.assign(needed + 1, 0);
+    } catch (const std::bad_alloc&) {
+        error = ERROR_OUTOFMEMORY;
+        return false;
+    }
+    if (!GetPrinterDriverDirectoryA(nullptr, environment.data(), 1, buffer.data(), needed,
+                                    &needed)) {
+        error = GetLastError();
+        return false;
+    }
+    directory = WithBackslash(reinterpret_cast<const char*>(buffer.data()));
+    return true;
+}
+
+DriverRecord BuildDriverRecord(const DriverInfo& model, const std::string& driverDirectory) {
+    DriverRecord record;
+    int family = WindowsFamily();
+    const DriverFiles* files = nullptr;
+    switch (family) {
+    case kWin98Family: record.level = 3; record.cVersion = 0; files = &model.Win98Files; break;
+    case kNT4Family: record.level = 3; record.cVersion = 2; files = &model.NT4Files; break;
+    case kWin2000Family: record.level = 6; record.cVersion = 3; files = &model.Win2000Files; break;
+    default: return record;
+    }
+    std::string directory = driverDirectory;
+    if (family == kWin2000Family) directory += kVersion3Folder;
+
+    record.pName = model.pName;
+    record.pEnvironment = SpoolerEnvironment();
+    record.pDriverPath = directory + files->pDriverPath;
+    record.pDataFile = directory + files->pDataFile;
+    record.pConfigFile = directory + files->pConfigFile;
+    // Windows 98's driver has no help file: its name is blank there.
+    if (family != kWin98Family || !Trimmed(files->pHelpFile).empty())
+        record.pHelpFile = directory + files->pHelpFile;
+    for (const std::string& name : files->DependentFiles) {
+        std::string path = directory + name;
+        record.pDependentFiles.insert(record.pDependentFiles.end(), path.begin(), path.end());
+        record.pDependentFiles.push_back('\0');
+    }
+    record.pDependentFiles.push_back('\0');
+    record.pDefaultDataType = family == kWin98Family ? "RAW" : model.pDefaultDataType;
+    if (record.level == 6) {
+        record.pszMfgName = model.pszMfgName;
+        record.pszHardwareID = model.pszHardwareID;
+        record.pszProvider = model.pszProvider;
+    }
+    return record;
+}
+
+bool DriverInstalled(const std::string& driverName) {
+    std::vector<std::string> names;
+    if (!InstalledDriverNames(names)) return false;
+    for (const std::string& name : names)
+        if (name == driverName) return true;
+    return false;
+}
+
+bool RemoveDrivers(const std::string& modelName) {
+    size_t prefix = modelName.compare(0, kKx240PrefixChars, kKx240Prefix) == 0
+                        ? kKx240PrefixChars
+                        : modelName.size();
+    std::vector<std::string> names;
+    if (!InstalledDriverNames(names)) return true;
+    std::string environment = SpoolerEnvironment();
+    for (std::string& name : names) {
+        if (std::strncmp(name.c_str(), modelName.c_str(), prefix) != 0) continue;
+        if (!DeletePrinterDriverA(nullptr, environment.data(), name.data())) {
+            ShowSystemError(GetLastError());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CopyDriverFiles(const std::string& sourceFolder, DriverFiles& files, bool inUseTolerated) {
+    std::string directory;
+    DWORD error = 0;
+    if (!DriverDirectory(directory, error)) return false;
+    files.pHelpFile = Trimmed(files.pHelpFile);
+    for (const std::string& name : DriverFileNames(files)) {
+        std::string target = directory + name;
+        DeleteFileA(target.c_str());
+        if (CopySetupFile(sourceFolder, name, directory)) continue;
+        // Windows 98 holds a driver in use: it is replaced after a restart.
+        if (name == files.pDriverPath && inUseTolerated) {
+            Choices().gbRebootNeeded = true;
+            return false;
+        }
+        ShowEngineMessage(CopyFailureText(sourceFolder, name));
+        return false;
+    }
+    return true;
+}
+
+bool AddDriver(const DriverInfo* model) {
+    if (!model) {
+        ShowSystemError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    std::string directory;
+    DWORD error = 0;
+    if (!DriverDirectory(directory, error)) {
+        if (error) ShowSystemError(error);
+        return false;
+    }
+    DriverRecord record = BuildDriverRecord(*model, directory);
+    if (record.level == 0) return false;
+
+    DRIVER_INFO_6A info{};
+    info.cVersion = record.cVersion;
+    info.pName = record.pName.data();
+    info.pEnvironment = record.pEnvironment.data();
+    info.pDriverPath = record.pDriverPath.data();
+    info.pDataFile = record.pDataFile.data();
+    info.pConfigFile = record.pConfigFile.data();
+    info.pHelpFile = record.pHelpFile.empty() ? nullptr : record.pHelpFile.data();
+    info.pDependentFiles = record.pDependentFiles.data();
+    info.pDefaultDataType = record.pDefaultDataType.data();
+    if (record.level == 6) {
+        info.dwlDriverVersion = kDriverVersion;
+        info.pszMfgName = record.pszMfgName.data();
+        info.pszHardwareID = record.pszHardwareID.data();
+        info.pszProvider = record.pszProvider.data();
+    }
+    // The level-3 record is the first part of the level-6 one.
+    if (!AddPrinterDriverA(nullptr, record.level, reinterpret_cast<BYTE*>(&info))) {
+        ShowSystemError(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+void RemoveDriverCopies(DriverFiles& files) {
+    std::string directory;
+    DWORD error = 0;
+    if (!DriverDirectory(directory, error)) return;
+    for (const std::string& name : DriverFileNames(files)) DeleteFileA((directory + name).c_str());
+}
+
+bool InstallDriver() {
+    InstallChoices& choices = Choices();
+    DriverInfo* model = choices.gpModel;
+    if (!model) {
+        ShowSystemError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    DriverFiles* files = FamilyDriverFiles(*model);
+    std::string source = choices.gstrSetupDir + DriverSourceFolder();
+    if (DriverInstalled(model->pName)) {
+        if (!choices.gbReplaceDriver) return true;
+        if (!RemoveDrivers(model->pName)) {
+            choices.gbRebootNeeded = true;
+            return false;
+        }
+        // Only Windows 98 replaces a driver it holds in use after a restart.
+        if (files && !CopyDriverFiles(source, *files, WindowsFamily() == kWin98Family))
+            return false;
+    } else {
+        if (model->pName.compare(0, kKx240PrefixChars, kKx240Prefix) == 0)
+            RemoveDrivers(model->pName);
+        if (files && !CopyDriverFiles(source, *files, false)) return false;
+    }
+    return AddDriver(model);
+}

@@ -1,0 +1,125 @@
+#include <windows.h>
+#include <winspool.h>
+
+#include "monitor_install.h"
+
+#include <vector>
+
+#include "install_choices.h"
+#include "resource.h"
+#include "setup_files.h"
+#include "spooler_enum.h"
+#include "string_table.h"
+#include "system_error_text.h"
+#include "windows_family.h"
+
+unsigned FileBuildNumber(const std::string& path) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0) return 0;
+    std::vector<BYTE> data(size);
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return 0;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
+        length < sizeof(VS_FIXEDFILEINFO))
+        return 0;
+    return LOWORD(fixed->dwFileVersionLS);
+}
+
+std::string MonitorSourceFolder() {
+    switch (WindowsFamily()) {
+    case kWin98Family: return ResourceString(IDS_WIN98_MONITOR_FOLDER);
+    case kWin2000Family: return ResourceString(IDS_WIN2000_MONITOR_FOLDER);
+    case kNT4Family: return ResourceString(IDS_NT4_MONITOR_FOLDER);
+    default: return "";
+    }
+}
+
+bool MonitorNeedsUpdate() {
+    std::string library = ResourceString(IDS_MONITOR_DLL);
+    std::string system;
+    if (!SystemDirectory(system)) {
+        ShowEngineMessage(ResourceString(IDS_NO_SYSTEM_DIRECTORY));
+        return false;
+    }
+    unsigned installed = FileBuildNumber(system + library);
+    unsigned shipped = FileBuildNumber(Choices().gstrSetupDir + MonitorSourceFolder() + library);
+    return installed < shipped;
+}
+
+namespace {
+
+Enumeration EnumerateMonitors() {
+    return Enumerate([](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
+        return EnumMonitorsA(nullptr, 1, buffer, size, needed, returned);
+    });
+}
+
+}  // namespace
+
+bool MonitorExists(const std::string& name) {
+    Enumeration monitors = EnumerateMonitors();
+    if (monitors.status != EnumerationStatus::Listed) return false;
+    const MONITOR_INFO_1A* items = monitors.Items<MONITOR_INFO_1A>();
+    for (DWORD i = 0; i < monitors.count; ++i)
+        if (items[i].pName && name == items[i].pName) return true;
+    return false;
+}
+
+bool RemoveMonitor(const std::string& name) {
+    Enumeration monitors = EnumerateMonitors();
+    if (monitors.status != EnumerationStatus::Listed) return true;
+    const MONITOR_INFO_1A* items = monitors.Items<MONITOR_INFO_1A>();
+    for (DWORD i = 0; i < monitors.count; ++i) {
+        if (!items[i].pName || name != items[i].pName) continue;
+        std::string environment = SpoolerEnvironment();
+        if (!DeleteMonitorA(nullptr, environment.data(), items[i].pName)) {
+            ShowSystemError(GetLastError());
+            return false;
+        }
+        break;
+    }
+    return true;
+}
+
+bool CopyMonitorFiles(const std::string& sourceFolder, const std::string& firstFile,
+                      const std::string& secondFile) {
+    std::string system;
+    if (!SystemDirectory(system)) {
+        ShowEngineMessage(ResourceString(IDS_NO_SYSTEM_DIRECTORY));
+        return false;
+    }
+    for (const std::string* file : {&firstFile, &secondFile}) {
+        if (file->empty()) continue;
+        if (!CopySetupFile(sourceFolder, *file, system)) {
+            ShowEngineMessage(CopyFailureText(sourceFolder, *file));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RegisterMonitor(const std::string& name, const std::string& libraryName) {
+    std::string monitorName = name, environment = SpoolerEnvironment(), library = libraryName;
+    MONITOR_INFO_2A info{};
+    info.pName = monitorName.data();
+    info.pEnvironment = environment.data();
+    info.pDLLName = library.data();
+    if (!AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info))) {
+        ShowSystemError(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool InstallMonitor() {
+    std::string name = ResourceString(IDS_MONITOR_NAME);
+    if (!RemoveMonitor(name)) return false;
+    std::string library = ResourceString(IDS_MONITOR_DLL);
+    std::string userInterface =
+        WindowsFamily() == kWin2000Family ? ResourceString(IDS_MONITOR_UI_DLL) : std::string();
+    std::string source = Choices().gstrSetupDir + MonitorSourceFolder();
+    if (!CopyMonitorFiles(source, library, userInterface)) return false;
+    return RegisterMonitor(name, library);
+}

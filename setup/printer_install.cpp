@@ -1,0 +1,179 @@
+#include "printer_install.h"
+
+#include <winspool.h>
+
+#include "install_choices.h"
+#include "resource.h"
+#include "spooler_enum.h"
+#include "string_table.h"
+#include "system_error_text.h"
+#include "windows_family.h"
+
+namespace {
+
+constexpr DWORD kPrinterFullAccess = PRINTER_ALL_ACCESS;  // 0xF000C
+
+// An empty field is given to the spooler as none.
+char* FieldOrNone(std::string& text) {
+    return text.empty() ? nullptr : text.data();
+}
+
+bool PrinterNameTaken(const std::string& name) {
+    std::string copy = name;
+    HANDLE printer = nullptr;
+    if (!OpenPrinterA(copy.data(), &printer, nullptr)) return false;
+    ClosePrinter(printer);
+    return true;
+}
+
+// Closes a printer handle when it goes.
+struct PrinterHandle {
+    HANDLE handle = nullptr;
+    ~PrinterHandle() {
+        if (handle) ClosePrinter(handle);
+    }
+};
+
+// The printer's level-2 record, read into `buffer`; null when it cannot be had.
+PRINTER_INFO_2A* ReadPrinterRecord(HANDLE printer, std::vector<BYTE>& buffer) {
+    Enumeration record = Enumerate([&](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
+        *returned = 1;
+        return GetPrinterA(printer, 2, data, size, needed);
+    });
+    if (record.status != EnumerationStatus::Listed) return nullptr;
+    buffer = std::move(record.data);
+    return reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
+}
+
+void AnnounceDefaultPrinter(const char* section) {
+    SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(section),
+                        SMTO_NORMAL, kSettingChangeTimeoutMs, nullptr);
+}
+
+}  // namespace
+
+bool CreatePrinter() {
+    PrinterSetupInfo info = Choices().PrinterInfo;
+    if (info.PrinterName.empty()) {
+        ShowSystemError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    // Some spoolers (Wine's among them) accept a second printer of a name already taken, and
+    // two printers of one name cannot be told apart afterwards: refuse as Windows does.
+    if (PrinterNameTaken(info.PrinterName)) {
+        ShowSystemError(ERROR_PRINTER_ALREADY_EXISTS);
+        return false;
+    }
+    PRINTER_INFO_2A record{};
+    record.pPrinterName = FieldOrNone(info.PrinterName);
+    record.pShareName = FieldOrNone(info.ShareName);
+    record.pPortName = FieldOrNone(info.PortName);
+    record.pDriverName = FieldOrNone(info.DriverName);
+    record.pPrintProcessor = FieldOrNone(info.PrintProcessor);
+    record.pDatatype = FieldOrNone(info.Datatype);
+    record.Attributes = info.ShareName.empty() ? 0 : PRINTER_ATTRIBUTE_SHARED;
+    HANDLE printer = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&record));
+    if (!printer) {
+        ShowSystemError(GetLastError());
+        return false;
+    }
+    ClosePrinter(printer);
+    return true;
+}
+
+int CountPrinters(const std::string& prefix) {
+    Enumeration printers =
+        Enumerate([](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
+            return EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 2, buffer,
+                                 size, needed, returned);
+        });
+    if (printers.status == EnumerationStatus::Empty) return 0;
+    if (printers.status != EnumerationStatus::Listed) {
+        ShowSystemError(printers.error);
+        return 0;
+    }
+    int count = 0;
+    int prefixChars = static_cast<int>(prefix.size());
+    const PRINTER_INFO_2A* items = printers.Items<PRINTER_INFO_2A>();
+    for (DWORD i = 0; i < printers.count; ++i) {
+        const char* name = items[i].pPrinterName;
+        if (!name || lstrlenA(name) < prefixChars) continue;
+        if (CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, name, prefixChars,
+                           prefix.c_str(), prefixChars) == CSTR_EQUAL)
+            ++count;
+    }
+    return count;
+}
+
+bool RemoveExistingPrinters(bool& printerRemoved) {
+    Enumeration printers =
+        Enumerate([](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
+            return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer, size, needed, returned);
+        });
+    switch (printers.status) {
+    case EnumerationStatus::Empty: return !printers.sizeQueryFailed;
+    case EnumerationStatus::NoMemory: ShowSystemError(ERROR_OUTOFMEMORY); return false;
+    case EnumerationStatus::Failed: ShowSystemError(printers.error); return false;
+    case EnumerationStatus::Listed: break;
+    }
+    std::string models = ResourceString(IDS_MODEL_NAMES);
+    CharLowerBuffA(models.data(), static_cast<DWORD>(models.size()));
+
+    const PRINTER_INFO_2A* items = printers.Items<PRINTER_INFO_2A>();
+    for (DWORD i = 0; i < printers.count; ++i) {
+        // A printer of one of the models, or of an earlier driver whose name is part of one.
+        std::string driver = items[i].pDriverName ? items[i].pDriverName : "";
+        if (driver.empty()) continue;
+        CharLowerBuffA(driver.data(), static_cast<DWORD>(driver.size()));
+        if (models.find(driver) == std::string::npos) continue;
+
+        if (AskEngineQuestion(ResourceString(IDS_REPLACE_PRINTER)) != IDYES) return false;
+        PrinterHandle printer;
+        PRINTER_DEFAULTSA access{nullptr, nullptr, kPrinterFullAccess};
+        if (!OpenPrinterA(items[i].pPrinterName, &printer.handle, &access)) continue;
+        DeleteFormA(printer.handle, const_cast<char*>(kRollPaperForm));
+        printerRemoved = true;
+        if (!DeletePrinter(printer.handle)) {
+            DWORD error = GetLastError();
+            ClosePrinter(printer.handle);
+            printer.handle = nullptr;
+            ShowSystemError(error);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool MakeDefaultPrinter(const std::string& name) {
+    if (name.empty()) return false;
+    OSVERSIONINFOA version;
+    if (!QueryWindowsVersion(version)) return true;
+    std::string printerName = name;
+
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+        PrinterHandle printer;
+        if (!OpenPrinterA(printerName.data(), &printer.handle, nullptr)) return false;
+        std::vector<BYTE> buffer;
+        PRINTER_INFO_2A* record = ReadPrinterRecord(printer.handle, buffer);
+        if (!record) return false;
+        record->Attributes |= PRINTER_ATTRIBUTE_DEFAULT;
+        if (!SetPrinterA(printer.handle, 2, buffer.data(), 0)) return false;
+        AnnounceDefaultPrinter("windows");
+        return true;
+    }
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) return true;
+    if (version.dwMajorVersion < 5) {
+        // Windows NT 4 keeps the default printer in the profile: name, driver and port.
+        PrinterHandle printer;
+        if (!OpenPrinterA(printerName.data(), &printer.handle, nullptr)) return false;
+        std::vector<BYTE> buffer;
+        PRINTER_INFO_2A* record = ReadPrinterRecord(printer.handle, buffer);
+        if (!record || !record->pDriverName || !record->pPortName) return false;
+        std::string device = name + "," + record->pDriverName + "," + record->pPortName;
+        if (!WriteProfileStringA("windows", "device", device.c_str())) return false;
+    } else if (!SetDefaultPrinterA(printerName.c_str())) {
+        return false;
+    }
+    AnnounceDefaultPrinter(nullptr);
+    return true;
+}

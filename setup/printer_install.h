@@ -1,0 +1,24 @@
+// The printer object in the spooler: created on the monitor's port for the chosen model,
+// shared on request, made the default printer; earlier printers of the system's models
+// removed on request; and the count of printers whose name begins alike, for a free name.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The form earlier versions of the driver added to every printer of theirs.
+inline constexpr char kRollPaperForm[] = "58 mm Roll Paper";
+// How long a window may take to hear that the default printer changed.
+inline constexpr UINT kSettingChangeTimeoutMs = 1000;
+
+// Creates the printer the record's PrinterInfo describes.
+bool CreatePrinter();
+// Makes the printer `name` the default printer.
+bool MakeDefaultPrinter(const std::string& name);
+// Offers to delete every local printer whose driver is one of the system's models; sets
+// `printerRemoved` once one is deleted. False when the user keeps one or a deletion fails.
+bool RemoveExistingPrinters(bool& printerRemoved);
+// Local printers and connections whose names begin with `prefix`, letter case aside; 0 also
+// when they cannot be listed.
+int CountPrinters(const std::string& prefix);

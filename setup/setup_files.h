@@ -1,0 +1,25 @@
+// Files of the setup medium: where each comes from and the copy into the system's folders.
+#pragma once
+
+#include <string>
+
+// The system directory's buffer size (characters, with the terminator).
+inline constexpr unsigned kSystemDirectoryChars = MAX_PATH;
+
+// The system directory, ending in "\" where that still fits its buffer. False when the
+// system does not give it.
+bool SystemDirectory(std::string& directory);
+
+// `folder` with a "\" at its end (an empty folder stays empty).
+std::string WithBackslash(std::string folder);
+
+// Copies `fileName` from `sourceFolder` into `targetFolder` (both ending in "\"), over a file
+// already there. Files whose names begin with "uni" are the platform's universal driver
+// files, which the medium keeps in the sub-folder "Unidrv\" of the source folder, except for
+// Windows 98, whose folder holds them itself. Shows no message.
+bool CopySetupFile(const std::string& sourceFolder, const std::string& fileName,
+                   const std::string& targetFolder);
+
+// The text shown when a file cannot be copied from the medium: "Could not copy file " with
+// the folder the step copies from and the file's name.
+std::string CopyFailureText(const std::string& sourceFolder, const std::string& fileName);

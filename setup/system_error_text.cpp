@@ -1,0 +1,46 @@
+#include "system_error_text.h"
+
+#include "message_box.h"
+
+std::string SystemErrorText(DWORD code) {
+    std::string text;
+    char* system = nullptr;
+    auto format = [&](DWORD language) {
+        return FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                  FORMAT_MESSAGE_IGNORE_INSERTS,
+                              nullptr, code, language, reinterpret_cast<LPSTR>(&system), 0,
+                              nullptr);
+    };
+    // The neutral default language first; where the system has no text in it, whichever
+    // language it has one in.
+    if (format(MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT)) || format(0)) {
+        text = system;
+        LocalFree(system);
+    } else {
+        text = "Error " + std::to_string(code) + ".";
+    }
+    if (code == ERROR_ACCESS_DENIED) text += kAdministratorHint;
+    return text;
+}
+
+namespace {
+
+// The steps run on the wizard's thread: their messages belong to whatever window of it is
+// active (the wizard or the please-wait window above it).
+HWND EngineOwner() {
+    return GetActiveWindow();
+}
+
+}  // namespace
+
+void ShowSystemError(DWORD code) {
+    SetupMessageBox(EngineOwner(), SystemErrorText(code).c_str(), MB_OK);
+}
+
+void ShowEngineMessage(const std::string& text) {
+    SetupMessageBox(EngineOwner(), text.c_str(), MB_OK);
+}
+
+int AskEngineQuestion(const std::string& text) {
+    return SetupMessageBox(EngineOwner(), text.c_str(), MB_YESNO);
+}

@@ -1,0 +1,20 @@
+// The text a failed platform call is reported with, and the message box that shows it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Appended to the text of "access denied": the usual cause when setup is refused.
+inline constexpr char kAdministratorHint[] =
+    "\nPlease ensure you have Administrator rights and then try again.";
+
+// The system's own text for a Win32 error code, with the administrator hint for code 5.
+std::string SystemErrorText(DWORD code);
+
+// Shows SystemErrorText(code) with an OK button, owned by the installation's window.
+void ShowSystemError(DWORD code);
+// Shows `text` with an OK button, owned by the installation's window.
+void ShowEngineMessage(const std::string& text);
+// Asks `text` with Yes and No; returns the button pressed.
+int AskEngineQuestion(const std::string& text);
