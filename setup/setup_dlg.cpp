@@ -2,12 +2,14 @@
 
 #include <algorithm>
 
+#include "driver_install.h"
 #include "hyperlink.h"
 #include "install_choices.h"
 #include "licence_page.h"
 #include "model_catalogue.h"
 #include "model_page.h"
 #include "port_settings_page.h"
+#include "printer_install.h"
 #include "product_info.h"
 #include "resource.h"
 #include "saved_state.h"
@@ -22,12 +24,19 @@ constexpr int kResumePageCounter = CSetupDlg::kFinishPage;
 
 }  // namespace
 
+std::string DefaultPrinterName(const std::string& model, int existing) {
+    if (existing <= 0) return model;
+    return model + " (Copy " + std::to_string(existing + 1) + ")";
+}
+
 CSetupDlg::CSetupDlg()
     : CDialog(IDD_SETUP_DIALOG),
       m_hIcon(LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_hSmallIcon(static_cast<HICON>(
           LoadImageA(ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON,
-                     GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0))) {
+                     GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0))),
+      m_driverInstalled(DriverInstalled),
+      m_countPrinters(CountPrinters) {
     m_pages[kLicencePage] = std::make_unique<CLicencePage>(*this);
     m_pages[kPortSettingsPage] = std::make_unique<CPortSettingsPage>(*this);
     m_pages[kModelPage] = std::make_unique<CModelPage>(*this);
@@ -126,6 +135,14 @@ void CSetupDlg::ShowPreviousPage() {
 
 bool CSetupDlg::ShowPage(int index) {
     if (index < 0 || index >= kPageCount || !m_pages[index]) return false;
+    // The name page proposes a name that no printer of this computer has yet, counted afresh
+    // on every visit.
+    InstallChoices& choices = Choices();
+    if (index == kPrinterNamePage && choices.gpModel) {
+        const std::string& model = choices.gpModel->pName;
+        choices.PrinterInfo.PrinterName =
+            DefaultPrinterName(model, m_countPrinters ? m_countPrinters(model) : 0);
+    }
     CWizardPage& page = *m_pages[index];
     if (!page.GetSafeHwnd() && !page.Create(m_hWnd)) return false;
     m_nPageCounter = index + 1;

@@ -21,6 +21,12 @@ enum class InstallOutcome { Stopped, Completed, Restarting };
 using InstallationSteps = InstallOutcome (*)(CSetupDlg& frame);
 // Whether a printer driver of that name is installed.
 using DriverQuery = bool (*)(const std::string& driverName);
+// How many printers' names begin with that text, letter case aside.
+using PrinterCountQuery = int (*)(const std::string& prefix);
+
+// The name proposed for a new printer of `model` when `existing` printers' names already
+// begin with the model's name: the model's name, or "<model> (Copy n)" with n = existing + 1.
+std::string DefaultPrinterName(const std::string& model, int existing);
 
 class CSetupDlg : public CDialog, public WizardNavigation {
 public:
@@ -47,6 +53,7 @@ public:
     void SetPage(int index, std::unique_ptr<CWizardPage> page);
     void SetInstallationSteps(InstallationSteps steps) { m_installationSteps = steps; }
     void SetDriverQuery(DriverQuery query) { m_driverInstalled = query; }
+    void SetPrinterCountQuery(PrinterCountQuery query) { m_countPrinters = query; }
 
     int PageCounter() const { return m_nPageCounter; }
     const CWizardPage* CurrentPage() const { return m_pCurrentPage; }
@@ -87,5 +94,6 @@ private:
     HICON m_hIcon;
     HICON m_hSmallIcon;
     InstallationSteps m_installationSteps = nullptr;
-    DriverQuery m_driverInstalled = nullptr;
+    DriverQuery m_driverInstalled;
+    PrinterCountQuery m_countPrinters;
 };
