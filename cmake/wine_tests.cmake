@@ -15,11 +15,12 @@ else()
 endif()
 
 # vesk_wine_test(NAME <name> TARGET <program> [FILTER <gtest filter>] [SIMS com1 ...]
-#                [DISPLAY] [TIMEOUT <seconds>] [SECONDS <expected run time>] [ARGS ...]
+#                [DISPLAY] [FRESH] [TIMEOUT <seconds>] [SECONDS <expected run time>] [ARGS ...]
 #                [ENV NAME=value ...])
-# SECONDS lets ctest start the long runs first, so they overlap the short ones.
+# SECONDS lets ctest start the long runs first, so they overlap the short ones. FRESH gives the
+# run a prefix of its own making (see VESK_TEST_FRESH_PREFIX in tests/env/winetest).
 function(vesk_wine_test)
-    cmake_parse_arguments(T "DISPLAY" "NAME;TARGET;FILTER;TIMEOUT;SECONDS" "SIMS;ARGS;ENV" ${ARGN})
+    cmake_parse_arguments(T "DISPLAY;FRESH" "NAME;TARGET;FILTER;TIMEOUT;SECONDS" "SIMS;ARGS;ENV" ${ARGN})
     set(args ${T_ARGS})
     if(T_FILTER)
         list(APPEND args --gtest_filter=${T_FILTER})
@@ -36,6 +37,9 @@ function(vesk_wine_test)
     endif()
     if(T_DISPLAY)
         list(APPEND env "VESK_TEST_DISPLAY=1")
+    endif()
+    if(T_FRESH)
+        list(APPEND env "VESK_TEST_FRESH_PREFIX=1")
     endif()
     list(APPEND env ${T_ENV})
     if(NOT T_TIMEOUT)

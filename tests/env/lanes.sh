@@ -192,6 +192,18 @@ lane_start_server() {
     lane_ensure_fonts
 }
 
+# Makes the lane's prefix again from the template, for a run that changes what every other
+# run relies on (monitors, drivers, printers, services, the Windows version).
+lane_renew_prefix() {
+    rm -f "$LANE_DIR/ready"
+    lane_ensure_prefix
+}
+
+# After such a run: the next run of the lane makes the prefix again.
+lane_spoil_prefix() {
+    rm -f "$LANE_DIR/ready"
+}
+
 lane_reset_profile() {
     cp "$LANE_DIR/win.ini.pristine" "$WINEPREFIX/drive_c/windows/win.ini"
 }
