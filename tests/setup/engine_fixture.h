@@ -1,0 +1,87 @@
+// What the installation engine's tests share: the messages the steps show (caught, with
+// scripted answers to their questions), the assembled setup medium and media of a test's own
+// making, the spooler read back, and the step runner started under another Windows version.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "install_choices.h"
+
+namespace st {
+
+// Catches the messages of the steps while it lives; questions are answered from `answers`
+// in order, then with No.
+class MessageCatcher {
+public:
+    explicit MessageCatcher(std::deque<int> answers = {});
+    ~MessageCatcher();
+    MessageCatcher(const MessageCatcher&) = delete;
+    MessageCatcher& operator=(const MessageCatcher&) = delete;
+
+    const std::vector<std::string>& Messages() const;
+    // How many questions (Yes/No) were asked.
+    int Questions() const;
+};
+
+// The medium the build assembled (build/medium), ending in "\".
+std::string AssembledMedium();
+// A medium of this test's making under the run folder, empty, ending in "\".
+std::string EmptyMedium(const char* name);
+// Writes `content` into `folder` + `relativePath`, making the folders on the way.
+void PutFile(const std::string& folder, const std::string& relativePath, const std::string& content);
+// Copies a built program or library (build/bin) to `folder` + `relativePath`.
+void PutBuiltFile(const std::string& folder, const std::string& relativePath, const char* builtName);
+std::string FileContent(const std::string& path);
+bool FileExists(const std::string& path);
+
+// The record with the catalogue built, the model `model` chosen and its printer described as
+// the wizard would, installing from `medium`; the port settings stored as a run stores them
+// before its monitor step.
+void ChooseModel(const std::string& medium, const char* model);
+
+// Makes "Vesk Print Processor" known to the spooler, so that printers can name it.
+void RegisterPrintProcessorForTests();
+
+// The system directory and the spooler's driver directory, ending in "\".
+std::string SystemFolder();
+std::string DriverFolder();
+
+struct InstalledDriver {
+    std::string name, environment, driverPath, dataFile, configFile, helpFile;
+    DWORD cVersion = 0;
+    std::vector<std::string> dependentFiles;
+};
+// The drivers of the running environment, as the spooler lists them at level 3.
+std::vector<InstalledDriver> InstalledDrivers();
+const InstalledDriver* FindDriver(const std::vector<InstalledDriver>& drivers, const std::string& name);
+// Registers a driver of that name whose files need not exist (the spooler under test does
+// not check them).
+void AddTestDriver(const char* name);
+
+struct InstalledPrinter {
+    std::string name, share, port, driver, processor, datatype;
+    DWORD attributes = 0;
+};
+std::vector<InstalledPrinter> LocalPrinters();
+const InstalledPrinter* FindPrinter(const std::vector<InstalledPrinter>& printers, const std::string& name);
+// Adds a printer on the port "VESK" with `driver`; the printer processor is the platform's own.
+void AddTestPrinter(const char* name, const char* driver);
+void DeletePrinterNamed(const char* name);
+
+// The monitors the spooler lists, and the library Wine keeps for one in the registry.
+std::vector<std::string> MonitorNames();
+std::string RegisteredMonitorLibrary(const char* name);
+
+// Runs the step runner (setupstep.exe) with the Windows version `version` ("win98", "nt40",
+// "win2k", "win10") reported to it alone, and returns what it printed.
+std::string RunStepAs(const char* version, const std::string& arguments);
+// The value of the first line "key: value" of a step runner's output, or "(missing)".
+std::string OutputValue(const std::string& output, const std::string& key);
+
+}  // namespace st

@@ -1,0 +1,139 @@
+// The printer steps against the spooler of a prefix made for this run, read back with the
+// spooler's own list of printers and its default printer.
+#include <windows.h>
+#include <winspool.h>
+
+#include <gtest/gtest.h>
+
+#include "engine_fixture.h"
+#include "printer_install.h"
+#include "system_error_text.h"
+#include "setup_dlg.h"
+#include "setup_fixture.h"
+
+namespace {
+
+std::string DefaultPrinter() {
+    char name[512];
+    DWORD chars = sizeof(name);
+    return GetDefaultPrinterA(name, &chars) ? name : "";
+}
+
+class EnginePrinter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        st::RegisterPrintProcessorForTests();
+        for (const char* driver : {"Kx310", "kx120", "Kx2", "Kx310 Plus", "Other"})
+            st::AddTestDriver(driver);
+    }
+    void TearDown() override {
+        for (const st::InstalledPrinter& p : st::LocalPrinters())
+            if (p.port == "VESK") st::DeletePrinterNamed(p.name.c_str());
+    }
+};
+
+TEST_F(EnginePrinter, IsCreatedOnThePortWithThePrintProcessorAndSharedOnlyByName) {
+    st::ChooseModel(st::AssembledMedium(), "Kx310");
+    st::MessageCatcher messages;
+    EXPECT_TRUE(CreatePrinter());
+    Choices().PrinterInfo.PrinterName = "Counter receipts";
+    Choices().PrinterInfo.ShareName = "receipts";
+    EXPECT_TRUE(CreatePrinter());
+    EXPECT_TRUE(messages.Messages().empty()) << messages.Messages().front();
+
+    std::vector<st::InstalledPrinter> printers = st::LocalPrinters();
+    const st::InstalledPrinter* plain = st::FindPrinter(printers, "Kx310");
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->port, "VESK");
+    EXPECT_EQ(plain->driver, "Kx310");
+    EXPECT_EQ(plain->processor, "Vesk Print Processor");
+    EXPECT_EQ(plain->datatype, "RAW");
+    EXPECT_EQ(plain->attributes & PRINTER_ATTRIBUTE_SHARED, 0u);
+    const st::InstalledPrinter* shared = st::FindPrinter(printers, "Counter receipts");
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(shared->attributes & PRINTER_ATTRIBUTE_SHARED, DWORD(PRINTER_ATTRIBUTE_SHARED));
+    EXPECT_EQ(shared->share, "receipts");
+}
+
+TEST_F(EnginePrinter, ASecondPrinterOfATakenNameIsRefused) {
+    st::ChooseModel(st::AssembledMedium(), "Kx310");
+    st::MessageCatcher messages;
+    ASSERT_TRUE(CreatePrinter());
+    EXPECT_FALSE(CreatePrinter());
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0], SystemErrorText(ERROR_PRINTER_ALREADY_EXISTS));
+    int named = 0;
+    for (const st::InstalledPrinter& p : st::LocalPrinters()) named += p.name == "Kx310";
+    EXPECT_EQ(named, 1);
+}
+
+TEST_F(EnginePrinter, BecomesTheDefaultPrinter) {
+    st::ChooseModel(st::AssembledMedium(), "Kx310");
+    Choices().PrinterInfo.PrinterName = "Till 2";
+    st::MessageCatcher messages;
+    ASSERT_TRUE(CreatePrinter());
+    EXPECT_TRUE(MakeDefaultPrinter("Till 2"));
+    EXPECT_EQ(DefaultPrinter(), "Till 2");
+    EXPECT_FALSE(MakeDefaultPrinter(""));
+    EXPECT_FALSE(MakeDefaultPrinter("No such printer"));
+    EXPECT_EQ(DefaultPrinter(), "Till 2");
+}
+
+TEST_F(EnginePrinter, CountsNamesThatBeginWithThePrefixInAnyCase) {
+    st::MessageCatcher messages;
+    EXPECT_EQ(CountPrinters("Kx310"), 0);
+    st::AddTestPrinter("Kx310", "Kx310");
+    st::AddTestPrinter("kX310 (Copy 2)", "Kx310");
+    st::AddTestPrinter("Kx31", "Kx310");
+    st::AddTestPrinter("Front Kx310", "Kx310");
+    EXPECT_EQ(CountPrinters("Kx310"), 2);
+    EXPECT_EQ(CountPrinters("KX3"), 3);
+    EXPECT_EQ(DefaultPrinterName("Kx310", CountPrinters("Kx310")), "Kx310 (Copy 3)");
+    EXPECT_EQ(DefaultPrinterName("Kx120", CountPrinters("Kx120")), "Kx120");
+    EXPECT_TRUE(messages.Messages().empty());
+}
+
+TEST_F(EnginePrinter, RemovesPrintersOfTheModelsOnlyWhileTheUserSaysYes) {
+    st::AddTestPrinter("Bar", "Other");
+    st::AddTestPrinter("Kitchen", "Kx310 Plus");
+    st::AddTestPrinter("Till A", "Kx310");
+    st::AddTestPrinter("Till B", "kx120");
+    st::AddTestPrinter("Till C", "Kx2");
+    // The spooler's order decides which printer is asked about first.
+    std::vector<std::string> candidates;
+    for (const st::InstalledPrinter& p : st::LocalPrinters())
+        if (p.driver == "Kx310" || p.driver == "kx120" || p.driver == "Kx2")
+            candidates.push_back(p.name);
+    ASSERT_EQ(candidates.size(), 3u);
+
+    st::MessageCatcher messages({IDYES, IDNO});
+    bool removed = false;
+    EXPECT_FALSE(RemoveExistingPrinters(removed));
+    EXPECT_TRUE(removed);
+    EXPECT_EQ(messages.Questions(), 2);
+    ASSERT_EQ(messages.Messages().size(), 2u);
+    EXPECT_EQ(messages.Messages()[0],
+              "The printer is already installed. Do you want to replace it?\n"
+              "You must uninstall it in order to install the new printer!");
+
+    std::vector<st::InstalledPrinter> after = st::LocalPrinters();
+    EXPECT_EQ(st::FindPrinter(after, candidates[0]), nullptr);
+    EXPECT_NE(st::FindPrinter(after, candidates[1]), nullptr);
+    EXPECT_NE(st::FindPrinter(after, candidates[2]), nullptr);
+    // A driver name that is no part of a model name is never asked about.
+    EXPECT_NE(st::FindPrinter(after, "Bar"), nullptr);
+    EXPECT_NE(st::FindPrinter(after, "Kitchen"), nullptr);
+
+    // Yes to both that are left: the step goes through, the others stay.
+    st::MessageCatcher again({IDYES, IDYES});
+    removed = false;
+    EXPECT_TRUE(RemoveExistingPrinters(removed));
+    EXPECT_TRUE(removed);
+    EXPECT_EQ(again.Questions(), 2);
+    after = st::LocalPrinters();
+    EXPECT_EQ(st::FindPrinter(after, candidates[1]), nullptr);
+    EXPECT_EQ(st::FindPrinter(after, candidates[2]), nullptr);
+    EXPECT_NE(st::FindPrinter(after, "Bar"), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,264 @@
+// The spooler's restart: against the service manager of a prefix made for this run (its
+// "Spooler" service, and a service of the test's own that will not stop), and through a
+// stand-in for the service calls where the timing itself is the point.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine_fixture.h"
+#include "setup_fixture.h"
+#include "spooler_restart.h"
+#include "system_error_text.h"
+#include "windows_family.h"
+
+namespace {
+
+constexpr char kStubborn[] = "VeskStubbornService";
+
+DWORD StateOf(const char* name) {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name, SERVICE_QUERY_STATUS) : nullptr;
+    SERVICE_STATUS status{};
+    if (service) QueryServiceStatus(service, &status);
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    return status.dwCurrentState;
+}
+
+TEST(SpoolerRestart, StopsAndStartsTheSpoolerService) {
+    st::MessageCatcher messages;
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    ASSERT_NE(manager, nullptr);
+    SC_HANDLE spooler = OpenServiceA(manager, kSpoolerService, SERVICE_ALL_ACCESS);
+    ASSERT_NE(spooler, nullptr);
+    // Running first, so that the restart has something to stop.
+    if (StateOf(kSpoolerService) != SERVICE_RUNNING) {
+        ASSERT_EQ(StartServiceAndWait(spooler), 0u);
+    }
+    ASSERT_EQ(StateOf(kSpoolerService), DWORD(SERVICE_RUNNING));
+
+    DWORD start = GetTickCount();
+    EXPECT_EQ(RestartSpooler(), 0u);
+    DWORD took = GetTickCount() - start;
+    EXPECT_GE(took, kSpoolerRestartPauseMs);
+    EXPECT_EQ(StateOf(kSpoolerService), DWORD(SERVICE_RUNNING));
+    EXPECT_TRUE(messages.Messages().empty());
+
+    // Already stopped: nothing to stop, and it is started.
+    SERVICE_STATUS status{};
+    ControlService(spooler, SERVICE_CONTROL_STOP, &status);
+    for (int i = 0; i < 50 && StateOf(kSpoolerService) != SERVICE_STOPPED; ++i) Sleep(100);
+    ASSERT_EQ(StateOf(kSpoolerService), DWORD(SERVICE_STOPPED));
+    EXPECT_EQ(StopServiceAndDependents(manager, spooler, true, 1000), 0u);
+    EXPECT_EQ(RestartSpooler(), 0u);
+    EXPECT_EQ(StateOf(kSpoolerService), DWORD(SERVICE_RUNNING));
+    CloseServiceHandle(spooler);
+    CloseServiceHandle(manager);
+}
+
+TEST(SpoolerRestart, AServiceThatIgnoresTheStopEndsInATimeout) {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    ASSERT_NE(manager, nullptr);
+    std::string program = "\"" + st::ProgramFolder() + "vesk_stubborn_service.exe\"";
+    SC_HANDLE service = CreateServiceA(manager, kStubborn, kStubborn, SERVICE_ALL_ACCESS,
+                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                       SERVICE_ERROR_NORMAL, program.c_str(), nullptr, nullptr,
+                                       "Spooler\0", nullptr, nullptr);
+    ASSERT_NE(service, nullptr) << GetLastError();
+    ASSERT_EQ(StartServiceAndWait(service), 0u);
+
+    st::MessageCatcher messages;
+    const DWORD timeout = 1500;
+    DWORD start = GetTickCount();
+    EXPECT_EQ(StopServiceAndDependents(manager, service, false, timeout), DWORD(ERROR_TIMEOUT));
+    DWORD took = GetTickCount() - start;
+    EXPECT_GE(took, timeout);
+    EXPECT_LT(took, timeout + 2000);
+    EXPECT_EQ(StateOf(kStubborn), DWORD(SERVICE_RUNNING));
+
+    // It will not stop: its process is ended.
+    SERVICE_STATUS_PROCESS process{};
+    DWORD bytes = 0;
+    ASSERT_TRUE(QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&process),
+                                     sizeof(process), &bytes));
+    HANDLE running = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.dwProcessId);
+    ASSERT_NE(running, nullptr);
+    TerminateProcess(running, 0);
+    EXPECT_EQ(WaitForSingleObject(running, 5000), WAIT_OBJECT_0);
+    CloseHandle(running);
+    DeleteService(service);
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+}
+
+// Service calls that follow a script instead of a service manager: a clock that moves only
+// when the restart sleeps, and states that change at chosen moments.
+class ScriptedServices : public ServiceCalls {
+public:
+    struct Service {
+        std::string name;
+        DWORD state = SERVICE_RUNNING;
+        DWORD waitHint = 0;
+        DWORD checkPoint = 0;
+        bool stops = true;        // reaches "stopped" after a stop control
+        DWORD startsAfterMs = 0;  // start pending this long after the start
+        DWORD progressEveryMs = 0;  // the check point grows this often while starting
+    };
+    std::vector<Service> services;
+    std::vector<std::string> dependents;
+    std::vector<std::string> calls;
+    std::vector<DWORD> sleeps;
+    DWORD now = 0;
+    DWORD failOpenManager = 0;
+
+    SC_HANDLE OpenManager(DWORD) override {
+        calls.push_back("open manager");
+        if (failOpenManager) {
+            SetLastError(failOpenManager);
+            return nullptr;
+        }
+        return Handle(0);
+    }
+    SC_HANDLE OpenByName(SC_HANDLE, const char* name, DWORD) override {
+        calls.push_back(std::string("open ") + name);
+        for (size_t i = 0; i < services.size(); ++i)
+            if (services[i].name == name) return Handle(i + 1);
+        SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
+        return nullptr;
+    }
+    BOOL QueryStatus(SC_HANDLE handle, SERVICE_STATUS& status) override {
+        Service& s = Of(handle);
+        if (s.state == SERVICE_START_PENDING && now - started_ >= s.startsAfterMs)
+            s.state = SERVICE_RUNNING;
+        if (s.state == SERVICE_START_PENDING && s.progressEveryMs)
+            s.checkPoint = (now - started_) / s.progressEveryMs;
+        status = {};
+        status.dwCurrentState = s.state;
+        status.dwWaitHint = s.waitHint;
+        status.dwCheckPoint = s.checkPoint;
+        return TRUE;
+    }
+    BOOL Control(SC_HANDLE handle, DWORD, SERVICE_STATUS& status) override {
+        Service& s = Of(handle);
+        calls.push_back("stop " + s.name);
+        s.state = s.stops ? SERVICE_STOPPED : SERVICE_STOP_PENDING;
+        return QueryStatus(handle, status);
+    }
+    BOOL EnumDependents(SC_HANDLE, DWORD, ENUM_SERVICE_STATUSA* buffer, DWORD size,
+                        DWORD* needed, DWORD* returned) override {
+        DWORD bytes = static_cast<DWORD>(dependents.size() * sizeof(ENUM_SERVICE_STATUSA));
+        for (const std::string& d : dependents) bytes += static_cast<DWORD>(d.size() + 1);
+        *needed = bytes;
+        *returned = 0;
+        if (dependents.empty()) return TRUE;
+        if (size < bytes) {
+            SetLastError(ERROR_MORE_DATA);
+            return FALSE;
+        }
+        char* text = reinterpret_cast<char*>(buffer + dependents.size());
+        for (size_t i = 0; i < dependents.size(); ++i) {
+            lstrcpyA(text, dependents[i].c_str());
+            buffer[i].lpServiceName = buffer[i].lpDisplayName = text;
+            text += dependents[i].size() + 1;
+        }
+        *returned = static_cast<DWORD>(dependents.size());
+        return TRUE;
+    }
+    BOOL Start(SC_HANDLE handle) override {
+        Service& s = Of(handle);
+        calls.push_back("start " + s.name);
+        s.state = SERVICE_START_PENDING;
+        s.checkPoint = 0;
+        started_ = now;
+        return TRUE;
+    }
+    void Close(SC_HANDLE) override { ++closed; }
+    DWORD Tick() override { return now; }
+    void Sleep(DWORD ms) override {
+        sleeps.push_back(ms);
+        now += ms;
+    }
+    void Trace(const char*) override {}
+
+    int closed = 0;
+
+private:
+    static SC_HANDLE Handle(size_t index) { return reinterpret_cast<SC_HANDLE>(index + 0x100); }
+    Service& Of(SC_HANDLE handle) { return services[reinterpret_cast<size_t>(handle) - 0x101]; }
+    DWORD started_ = 0;
+};
+
+TEST(SpoolerRestartTiming, PollsAStartingServiceAtATenthOfItsWaitHintWithinBounds) {
+    for (auto [hint, poll] : {std::pair<DWORD, DWORD>{50000, 5000}, {2000, 1000},
+                              {200000, 10000}}) {
+        ScriptedServices scripted;
+        scripted.services.push_back({"Spooler", SERVICE_STOPPED, hint});
+        scripted.services[0].startsAfterMs = 3 * poll;
+        scripted.services[0].progressEveryMs = poll;
+        SC_HANDLE spooler = scripted.OpenByName(nullptr, "Spooler", 0);
+        EXPECT_EQ(StartServiceAndWait(spooler, scripted), 0u) << hint;
+        EXPECT_EQ(scripted.sleeps, std::vector<DWORD>(3, poll)) << hint;
+    }
+}
+
+TEST(SpoolerRestartTiming, AStartWithoutProgressEndsAfterItsWaitHint) {
+    ScriptedServices scripted;
+    scripted.services.push_back({"Spooler", SERVICE_STOPPED, 3000});
+    scripted.services[0].startsAfterMs = 1000000;
+    SC_HANDLE spooler = scripted.OpenByName(nullptr, "Spooler", 0);
+    EXPECT_EQ(StartServiceAndWait(spooler, scripted), DWORD(ERROR_TIMEOUT));
+    EXPECT_LE(scripted.now, 5000u);
+
+    // Progress for ever is not waited for for ever either.
+    ScriptedServices endless;
+    endless.services.push_back({"Spooler", SERVICE_STOPPED, 3000});
+    endless.services[0].startsAfterMs = 100000000;
+    endless.services[0].progressEveryMs = 1000;
+    spooler = endless.OpenByName(nullptr, "Spooler", 0);
+    EXPECT_EQ(StartServiceAndWait(spooler, endless), DWORD(ERROR_TIMEOUT));
+    EXPECT_LE(endless.now, kMaxStartWaitMs + kMaxStartPollMs);
+}
+
+TEST(SpoolerRestartTiming, StopsDependantsFirstAndGivesUpAtTheTimeout) {
+    ScriptedServices scripted;
+    scripted.services.push_back({"Spooler", SERVICE_RUNNING, 0});
+    scripted.services.push_back({"Fax", SERVICE_RUNNING, 0});
+    scripted.services.push_back({"Stubborn", SERVICE_RUNNING, 0});
+    scripted.services[2].stops = false;
+    scripted.dependents = {"Fax", "Stubborn"};
+    st::MessageCatcher messages;
+    EXPECT_EQ(RestartSpooler(kWin2000Family, scripted), DWORD(ERROR_TIMEOUT));
+    // The time-out is shown in the platform's words.
+    EXPECT_EQ(messages.Messages(), std::vector<std::string>{SystemErrorText(ERROR_TIMEOUT)});
+    std::vector<std::string> expected = {"open manager", "open Spooler", "open Fax", "stop Fax",
+                                         "open Stubborn", "stop Stubborn"};
+    EXPECT_EQ(scripted.calls, expected);
+    // A wait hint of 0 does not make a busy loop, and the timeout is kept.
+    for (DWORD sleep : scripted.sleeps) EXPECT_GE(sleep, kMinStopPollMs);
+    EXPECT_GT(scripted.now, kSpoolerStopTimeoutMs);
+    EXPECT_LE(scripted.now, kSpoolerStopTimeoutMs + kMinStopPollMs);
+    EXPECT_EQ(scripted.closed, 4);  // both dependants, the spooler, the manager
+}
+
+TEST(SpoolerRestartTiming, AccessDeniedEndsWithTheAdministratorHint) {
+    ScriptedServices scripted;
+    scripted.failOpenManager = ERROR_ACCESS_DENIED;
+    st::MessageCatcher messages;
+    EXPECT_EQ(RestartSpooler(kWin2000Family, scripted), DWORD(ERROR_ACCESS_DENIED));
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    const std::string& text = messages.Messages()[0];
+    EXPECT_EQ(text, SystemErrorText(ERROR_ACCESS_DENIED));
+    ASSERT_GT(text.size(), std::string(kAdministratorHint).size());
+    EXPECT_EQ(text.substr(text.size() - std::string(kAdministratorHint).size()), kAdministratorHint);
+    EXPECT_GT(text.size(), std::string(kAdministratorHint).size() + 5);
+}
+
+TEST(SpoolerRestartTiming, Windows98HasNoServiceToRestart) {
+    ScriptedServices scripted;
+    EXPECT_EQ(RestartSpooler(kWin98Family, scripted), 0u);
+    EXPECT_EQ(RestartSpooler(kOtherFamily, scripted), 0u);
+    EXPECT_TRUE(scripted.calls.empty());
+}
+
+}  // namespace
