@@ -85,9 +85,12 @@ TEST_F(EnginePrinter, CountsNamesThatBeginWithThePrefixInAnyCase) {
     st::AddTestPrinter("Kx310", "Kx310");
     st::AddTestPrinter("kX310 (Copy 2)", "Kx310");
     st::AddTestPrinter("Kx31", "Kx310");
+    // Named with the prefix inside, as a connection's name "\\server\Kx310" is: not counted.
+    // (The spooler under test cannot make connections: AddPrinterConnection is a stub there.)
     st::AddTestPrinter("Front Kx310", "Kx310");
     EXPECT_EQ(CountPrinters("Kx310"), 2);
     EXPECT_EQ(CountPrinters("KX3"), 3);
+
     EXPECT_EQ(DefaultPrinterName("Kx310", CountPrinters("Kx310")), "Kx310 (Copy 3)");
     EXPECT_EQ(DefaultPrinterName("Kx120", CountPrinters("Kx120")), "Kx120");
     EXPECT_TRUE(messages.Messages().empty());
