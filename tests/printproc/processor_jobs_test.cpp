@@ -60,6 +60,7 @@ protected:
         }
         if (handle && p) p->Close(handle);
         if (source) EndDocPrinter(source), ClosePrinter(source);
+        vesk::RemovePrinter(L"Vesk Job Source");
     }
     std::string Arrived() {
         EXPECT_GE(pt::Settled(sim, 0), 0);
