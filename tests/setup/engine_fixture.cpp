@@ -121,14 +121,10 @@ void ChooseModel(const std::string& medium, const char* model) {
 }
 
 void RegisterPrintProcessorForTests() {
-    // The spooler under test takes a printer's print processor only from its list of them,
-    // which its own registration call does not write to.
-    std::string key = "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\"
-                      "Print Processors\\Vesk Print Processor";
-    const char library[] = "veskproc.dll";
-    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), "Driver", REG_SZ, library,
-                              sizeof(library)),
-              ERROR_SUCCESS);
+    // The spooler under test takes a printer's print processor only from its list of them.
+    ASSERT_TRUE(AddPrintProcessorA(nullptr, nullptr, const_cast<char*>("veskproc.dll"),
+                                   const_cast<char*>("Vesk Print Processor")))
+        << GetLastError();
 }
 
 std::string SystemFolder() {
