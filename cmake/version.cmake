@@ -104,11 +104,27 @@ function(vesk_version_resource target)
     set_target_properties(${target} PROPERTIES VESK_VERSION_RESOURCE ${version})
 endfunction()
 
-# The print processor's directory may come after the ones that use this file; its version
-# resource is given once every directory is read.
-function(_vesk_version_print_processor)
+# Every other program and library of the tree (test programs, tools, the benchmark) gets the
+# build's version too, once every directory is read; the print processor's directory may come
+# after the ones that name it, so it is given its description here as well.
+function(_vesk_version_all_targets)
     if(TARGET veskproc)
         vesk_version_resource(veskproc DESCRIPTION "Vesk Print Processor" FILETYPE DLL)
     endif()
+    set(dirs ${CMAKE_SOURCE_DIR})
+    while(dirs)
+        list(POP_FRONT dirs dir)
+        get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+        list(APPEND dirs ${subdirs})
+        get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+        foreach(target ${targets})
+            get_target_property(kind ${target} TYPE)
+            get_target_property(imported ${target} IMPORTED)
+            if(imported OR NOT kind MATCHES "^(EXECUTABLE|SHARED_LIBRARY|MODULE_LIBRARY)$")
+                continue()
+            endif()
+            vesk_version_resource(${target} DESCRIPTION "Vesk ${target}")
+        endforeach()
+    endwhile()
 endfunction()
-cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _vesk_version_print_processor)
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _vesk_version_all_targets)
