@@ -46,6 +46,10 @@ function(vesk_wine_test)
         set(T_TIMEOUT 300)
     endif()
     list(APPEND env "VESK_TEST_ARCH=${VESK_TEST_ARCH}")
+    # The program is stopped a little before ctest's own time-out, so that winetest still
+    # reports its output and cleans up.
+    math(EXPR program_timeout "${T_TIMEOUT} - 15")
+    list(APPEND env "VESK_TEST_TIMEOUT=${program_timeout}")
     set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT}
                          LABELS ${VESK_TEST_ARCH})
     if(VESK_TEST_ARCH STREQUAL "i686")

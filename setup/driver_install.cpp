@@ -30,8 +30,8 @@ DWORD DriverLevel() {
 }
 
 // The names of the installed drivers of the running environment, in the spooler's order.
-// False when there is nothing to list or the list cannot be had.
-bool InstalledDriverNames(std::vector<std::string>& names) {
+// The list's status: Listed, Empty (nothing installed), or why it could not be had.
+Enumeration InstalledDriverList(std::vector<std::string>& names) {
     names.clear();
     std::string environment = SpoolerEnvironment();
     DWORD level = DriverLevel();
@@ -40,13 +40,13 @@ bool InstalledDriverNames(std::vector<std::string>& names) {
             return EnumPrinterDriversA(nullptr, environment.data(), level, buffer, size, needed,
                                        returned);
         });
-    if (drivers.status != EnumerationStatus::Listed) return false;
-    for (DWORD i = 0; i < drivers.count; ++i) {
+    for (DWORD i = 0; drivers.status == EnumerationStatus::Listed && i < drivers.count; ++i) {
         const char* name = level == 6 ? drivers.Items<DRIVER_INFO_6A>()[i].pName
                                       : drivers.Items<DRIVER_INFO_3A>()[i].pName;
         names.emplace_back(name ? name : "");
     }
-    return true;
+    drivers.data.clear();
+    return drivers;
 }
 
 std::string Trimmed(const std::string& text) {
@@ -147,7 +147,7 @@ DriverRecord BuildDriverRecord(const DriverInfo& model, const std::string& drive
 
 bool DriverInstalled(const std::string& driverName) {
     std::vector<std::string> names;
-    if (!InstalledDriverNames(names)) return false;
+    InstalledDriverList(names);
     for (const std::string& name : names)
         if (name == driverName) return true;
     return false;
@@ -158,7 +158,12 @@ bool RemoveDrivers(const std::string& modelName) {
                         ? kKx240PrefixChars
                         : modelName.size();
     std::vector<std::string> names;
-    if (!InstalledDriverNames(names)) return true;
+    Enumeration drivers = InstalledDriverList(names);
+    if (drivers.status == EnumerationStatus::Empty) return true;
+    if (drivers.status != EnumerationStatus::Listed) {
+        ShowSystemError(drivers.error);
+        return false;
+    }
     std::string environment = SpoolerEnvironment();
     for (std::string& name : names) {
         if (std::strncmp(name.c_str(), modelName.c_str(), prefix) != 0) continue;

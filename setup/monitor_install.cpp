@@ -69,7 +69,12 @@ bool MonitorExists(const std::string& name) {
 
 bool RemoveMonitor(const std::string& name) {
     Enumeration monitors = EnumerateMonitors();
-    if (monitors.status != EnumerationStatus::Listed) return true;
+    if (monitors.status == EnumerationStatus::Empty) return true;
+    // A list that cannot be had would let the registration fail later for a reason not shown.
+    if (monitors.status != EnumerationStatus::Listed) {
+        ShowSystemError(monitors.error);
+        return false;
+    }
     const MONITOR_INFO_1A* items = monitors.Items<MONITOR_INFO_1A>();
     for (DWORD i = 0; i < monitors.count; ++i) {
         if (!items[i].pName || name != items[i].pName) continue;

@@ -1,6 +1,8 @@
 // Files of the setup medium: where each comes from and the copy into the system's folders.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // The system directory's buffer size (characters, with the terminator).

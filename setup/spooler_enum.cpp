@@ -27,6 +27,7 @@ Enumeration Enumerate(const EnumerationCall& call) {
     if (!answered && !IsShortBuffer(result.error)) {
         result.sizeQueryFailed = true;
         result.status = EnumerationStatus::Failed;
+        if (!result.error) result.error = ERROR_GEN_FAILURE;
         return result;
     }
     for (int attempt = 0; attempt < kEnumerationAttempts; ++attempt) {
@@ -53,5 +54,7 @@ Enumeration Enumerate(const EnumerationCall& call) {
     }
     result.data.clear();
     result.status = EnumerationStatus::Failed;
+    // A failure must name a reason the user can be shown.
+    if (!result.error) result.error = ERROR_GEN_FAILURE;
     return result;
 }

@@ -89,7 +89,7 @@ DWORD StopDependents(ServiceCalls& calls, SC_HANDLE manager, SC_HANDLE service, 
         });
     if (dependents.status == EnumerationStatus::Empty && !dependents.sizeQueryFailed) return 0;
     if (dependents.status != EnumerationStatus::Listed)
-        return dependents.error ? dependents.error : ERROR_MORE_DATA;
+        return dependents.error ? dependents.error : ERROR_GEN_FAILURE;
     const ENUM_SERVICE_STATUSA* items = dependents.Items<ENUM_SERVICE_STATUSA>();
     for (DWORD i = 0; i < dependents.count; ++i) {
         ServiceHandle dependent{calls, calls.OpenByName(manager, items[i].lpServiceName,

@@ -199,7 +199,7 @@ lane_renew_prefix() {
     lane_ensure_prefix
 }
 
-# After such a run: the next run of the lane makes the prefix again.
+# For such a run, from its start: the next run of the lane makes the prefix again.
 lane_spoil_prefix() {
     rm -f "$LANE_DIR/ready"
 }

@@ -9,7 +9,7 @@
 namespace {
 
 TEST(EngineDriver, InstallsTheModelFromTheMediumIntoTheVersionFolder) {
-    st::ChooseModel(st::AssembledMedium(), "Kx310");
+    ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
     st::MessageCatcher messages;
     ASSERT_TRUE(RemoveDrivers("Kx310"));
     ASSERT_FALSE(DriverInstalled("Kx310"));
@@ -41,7 +41,8 @@ TEST(EngineDriver, InstallsTheModelFromTheMediumIntoTheVersionFolder) {
 }
 
 TEST(EngineDriver, RemovesItsStagingCopiesButNotTheInstalledDriver) {
-    st::ChooseModel(st::AssembledMedium(), "Kx310");
+    st::MessageCatcher messages;
+    ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
     std::string folder = st::DriverFolder();
     ASSERT_TRUE(InstallDriver());
     ASSERT_TRUE(st::FileExists(folder + "Kx310.gpd"));
@@ -56,14 +57,14 @@ TEST(EngineDriver, RemovesItsStagingCopiesButNotTheInstalledDriver) {
 }
 
 TEST(EngineDriver, KeepsAnInstalledDriverWithoutTouchingTheMedium) {
-    st::ChooseModel(st::AssembledMedium(), "Kx310");
+    st::MessageCatcher messages;
+    ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
     if (!DriverInstalled("Kx310")) {
         ASSERT_TRUE(InstallDriver());
     }
     // A medium without a single file: anything the step tried to copy would fail.
-    st::ChooseModel(st::EmptyMedium("keep-medium"), "Kx310");
+    ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::EmptyMedium("keep-medium"), "Kx310"));
     Choices().gbReplaceDriver = false;
-    st::MessageCatcher messages;
     ASSERT_TRUE(DriverInstalled("Kx310"));
 
     EXPECT_TRUE(InstallDriver());
@@ -80,8 +81,8 @@ TEST(EngineDriver, KeepsAnInstalledDriverWithoutTouchingTheMedium) {
 }
 
 TEST(EngineDriver, AKx240FDriverReplacesTheOlderKx240) {
-    st::AddTestDriver("Kx310");
-    st::ChooseModel(st::AssembledMedium(), "Kx240-F");
+    ASSERT_NO_FATAL_FAILURE(st::AddTestDriver("Kx310"));
+    ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx240-F"));
     st::MessageCatcher messages;
     ASSERT_TRUE(RemoveDrivers("Kx240-F"));
     // Not installed yet, and no older driver either: nothing to remove, nothing said.
@@ -89,8 +90,8 @@ TEST(EngineDriver, AKx240FDriverReplacesTheOlderKx240) {
     EXPECT_TRUE(messages.Messages().empty());
 
     // Both the older "Kx240" and "Kx240-F" installed, the driver replaced: both go first.
-    st::AddTestDriver("Kx240");
-    st::AddTestDriver("Kx2400 other");
+    ASSERT_NO_FATAL_FAILURE(st::AddTestDriver("Kx240"));
+    ASSERT_NO_FATAL_FAILURE(st::AddTestDriver("Kx2400 other"));
     EXPECT_TRUE(InstallDriver());
     std::vector<st::InstalledDriver> drivers = st::InstalledDrivers();
     EXPECT_EQ(st::FindDriver(drivers, "Kx240"), nullptr);
@@ -100,7 +101,7 @@ TEST(EngineDriver, AKx240FDriverReplacesTheOlderKx240) {
 
     // "Kx240-F" not installed but the older one is: the older one goes without a word.
     ASSERT_TRUE(RemoveDrivers("Kx240-F"));
-    st::AddTestDriver("Kx240");
+    ASSERT_NO_FATAL_FAILURE(st::AddTestDriver("Kx240"));
     EXPECT_TRUE(InstallDriver());
     drivers = st::InstalledDrivers();
     EXPECT_EQ(st::FindDriver(drivers, "Kx240"), nullptr);

@@ -93,3 +93,26 @@ TEST(FamilyPaths, FollowTheWindowsVersion) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string DefaultDevice() {
+    char device[512];
+    GetProfileStringA("windows", "device", "", device, sizeof(device));
+    return device;
+}
+
+TEST(FamilyPaths, NT4KeepsTheDefaultPrinterInTheProfile) {
+    ASSERT_NO_FATAL_FAILURE(st::AddTestDriver("Kx310"));
+    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till NT", "Kx310"));
+    std::string made = st::RunStepAs("nt40", "make-default \"Till NT\"");
+    EXPECT_EQ(st::OutputValue(made, "result"), "true");
+    // Name, driver and port, as NT 4's own programs read it.
+    EXPECT_EQ(DefaultDevice(), "Till NT,Kx310,VESK");
+    EXPECT_EQ(st::OutputValue(st::RunStepAs("nt40", "make-default \"No such printer\""), "result"),
+              "false");
+    EXPECT_EQ(DefaultDevice(), "Till NT,Kx310,VESK");
+    st::DeletePrinterNamed("Till NT");
+}
+
+}  // namespace

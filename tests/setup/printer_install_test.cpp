@@ -24,7 +24,7 @@ protected:
     void SetUp() override {
         st::RegisterPrintProcessorForTests();
         for (const char* driver : {"Kx310", "kx120", "Kx2", "Kx310 Plus", "Other"})
-            st::AddTestDriver(driver);
+            ASSERT_NO_FATAL_FAILURE(st::AddTestDriver(driver));
     }
     void TearDown() override {
         for (const st::InstalledPrinter& p : st::LocalPrinters())
@@ -33,7 +33,7 @@ protected:
 };
 
 TEST_F(EnginePrinter, IsCreatedOnThePortWithThePrintProcessorAndSharedOnlyByName) {
-    st::ChooseModel(st::AssembledMedium(), "Kx310");
+    ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
     st::MessageCatcher messages;
     EXPECT_TRUE(CreatePrinter());
     Choices().PrinterInfo.PrinterName = "Counter receipts";
@@ -56,7 +56,7 @@ TEST_F(EnginePrinter, IsCreatedOnThePortWithThePrintProcessorAndSharedOnlyByName
 }
 
 TEST_F(EnginePrinter, ASecondPrinterOfATakenNameIsRefused) {
-    st::ChooseModel(st::AssembledMedium(), "Kx310");
+    ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
     st::MessageCatcher messages;
     ASSERT_TRUE(CreatePrinter());
     EXPECT_FALSE(CreatePrinter());
@@ -68,7 +68,7 @@ TEST_F(EnginePrinter, ASecondPrinterOfATakenNameIsRefused) {
 }
 
 TEST_F(EnginePrinter, BecomesTheDefaultPrinter) {
-    st::ChooseModel(st::AssembledMedium(), "Kx310");
+    ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
     Choices().PrinterInfo.PrinterName = "Till 2";
     st::MessageCatcher messages;
     ASSERT_TRUE(CreatePrinter());
@@ -82,12 +82,12 @@ TEST_F(EnginePrinter, BecomesTheDefaultPrinter) {
 TEST_F(EnginePrinter, CountsNamesThatBeginWithThePrefixInAnyCase) {
     st::MessageCatcher messages;
     EXPECT_EQ(CountPrinters("Kx310"), 0);
-    st::AddTestPrinter("Kx310", "Kx310");
-    st::AddTestPrinter("kX310 (Copy 2)", "Kx310");
-    st::AddTestPrinter("Kx31", "Kx310");
+    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Kx310", "Kx310"));
+    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("kX310 (Copy 2)", "Kx310"));
+    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Kx31", "Kx310"));
     // Named with the prefix inside, as a connection's name "\\server\Kx310" is: not counted.
     // (The spooler under test cannot make connections: AddPrinterConnection is a stub there.)
-    st::AddTestPrinter("Front Kx310", "Kx310");
+    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Front Kx310", "Kx310"));
     EXPECT_EQ(CountPrinters("Kx310"), 2);
     EXPECT_EQ(CountPrinters("KX3"), 3);
 
@@ -97,11 +97,11 @@ TEST_F(EnginePrinter, CountsNamesThatBeginWithThePrefixInAnyCase) {
 }
 
 TEST_F(EnginePrinter, RemovesPrintersOfTheModelsOnlyWhileTheUserSaysYes) {
-    st::AddTestPrinter("Bar", "Other");
-    st::AddTestPrinter("Kitchen", "Kx310 Plus");
-    st::AddTestPrinter("Till A", "Kx310");
-    st::AddTestPrinter("Till B", "kx120");
-    st::AddTestPrinter("Till C", "Kx2");
+    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Bar", "Other"));
+    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Kitchen", "Kx310 Plus"));
+    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till A", "Kx310"));
+    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till B", "kx120"));
+    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till C", "Kx2"));
     // The spooler's order decides which printer is asked about first.
     std::vector<std::string> candidates;
     for (const st::InstalledPrinter& p : st::LocalPrinters())

@@ -3,6 +3,9 @@
 // page) from folders whose double-byte names hold trail bytes with the code of "\".
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <psapi.h>
+
 #include <cstdio>
 
 #include "../../common/system_library.h"
@@ -116,6 +119,31 @@ TEST(SetupProgram, FindsItsLicenceFromAFolderPathLongerThanItsFirstBuffer) {
     EXPECT_FALSE(missing.acceptEnabled);
 }
 
+// The full path of the module `name` loaded in process `id`, or "".
+static std::wstring LoadedModulePath(DWORD id, const wchar_t* name) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+    if (!process) return L"";
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    std::wstring found;
+    if (EnumProcessModules(process, modules, sizeof(modules), &bytes)) {
+        for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
+            wchar_t path[MAX_PATH];
+            if (!GetModuleFileNameExW(process, modules[i], path, MAX_PATH)) continue;
+            const wchar_t* file = wcsrchr(path, L'\\');
+            if (lstrcmpiW(file ? file + 1 : path, name) == 0) found = path;
+        }
+    }
+    CloseHandle(process);
+    return found;
+}
+
+static std::wstring SystemFolderW() {
+    wchar_t folder[MAX_PATH];
+    UINT chars = GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder, chars) + L"\\";
+}
+
 TEST(SetupProgram, LoadsNoLibraryPlantedBesideIt) {
     // A download folder: setup.exe, its licence, and libraries under the names of system
     // libraries that a program, or the system on its behalf, loads by name.
@@ -126,6 +154,7 @@ TEST(SetupProgram, LoadsNoLibraryPlantedBesideIt) {
     for (const wchar_t* name : planted)
         ASSERT_TRUE(CopyFileW((vt::BinDir() + L"planted.dll").c_str(), (folder + name).c_str(), FALSE));
     bool walked = false;
+    std::wstring spooler;
     SetupRun run = RunSetup(program, L"", [&](HWND wizard, HWND licence) {
         // Through the licence and the port settings to the model page, as a person would.
         PostClick(licence, IDC_ACCEPT);
@@ -133,10 +162,26 @@ TEST(SetupProgram, LoadsNoLibraryPlantedBesideIt) {
         HWND port = WaitForPage(wizard, IDC_COM_PORT);
         if (!port) return;
         PostClick(port, IDC_NEXT);
-        walked = WaitForPage(wizard, IDC_MODEL_LIST) != nullptr;
+        HWND model = WaitForPage(wizard, IDC_MODEL_LIST);
+        walked = model != nullptr;
+        if (!model) return;
+        // A model chosen and Next: the wizard asks the spooler about drivers and printers,
+        // which binds the spooler's client library for the first time.
+        SendMessageW(GetDlgItem(model, IDC_MODEL_LIST), LB_SETCURSEL, 0, 0);
+        PostMessageW(model, WM_COMMAND, MAKEWPARAM(IDC_MODEL_LIST, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(GetDlgItem(model, IDC_MODEL_LIST)));
+        PostClick(model, IDC_NEXT);
+        DWORD id = 0;
+        GetWindowThreadProcessId(wizard, &id);
+        for (int i = 0; i < 100 && spooler.empty(); ++i) {
+            spooler = LoadedModulePath(id, L"winspool.drv");
+            if (spooler.empty()) Sleep(50);
+        }
     });
     EXPECT_TRUE(run.opened);
     EXPECT_TRUE(walked) << "the model page was reached";
+    EXPECT_EQ(vt::Narrow(spooler), vt::Narrow(SystemFolderW() + L"winspool.drv"))
+        << "the spooler's client library, once the wizard needs it";
     EXPECT_TRUE(run.ended);
     for (const wchar_t* name : planted)
         EXPECT_EQ(GetFileAttributesW((folder + name + L".loaded").c_str()), INVALID_FILE_ATTRIBUTES)

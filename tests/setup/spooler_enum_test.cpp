@@ -44,8 +44,20 @@ TEST(Enumeration, SizesItsBufferFromEachAnswer) {
 
     GrowingList empty;
     empty.sizes = {0};
-    EXPECT_EQ(Enumerate(std::ref(empty)).status, EnumerationStatus::Empty);
+    Enumeration none = Enumerate(std::ref(empty));
+    EXPECT_EQ(none.status, EnumerationStatus::Empty);
+    EXPECT_FALSE(none.sizeQueryFailed);
     EXPECT_EQ(empty.calls, 1u);
+
+    // A size query that fails without a size: nothing listed, and the failure kept.
+    Enumeration refused = Enumerate([](BYTE*, DWORD, DWORD* needed, DWORD* returned) {
+        *needed = *returned = 0;
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    });
+    EXPECT_EQ(refused.status, EnumerationStatus::Empty);
+    EXPECT_TRUE(refused.sizeQueryFailed);
+    EXPECT_EQ(refused.error, DWORD(ERROR_ACCESS_DENIED));
 
     // A list that never stops growing is given up after a bound.
     GrowingList endless;

@@ -192,6 +192,10 @@ const char* g_installedDriver = nullptr;
 bool DriverOf(const std::string& name) {
     return g_installedDriver && name == g_installedDriver;
 }
+// Two printers bear the name of Kx310, none that of another model.
+int PrintersNamedLike(const std::string& prefix) {
+    return prefix == "Kx310" ? 2 : 0;
+}
 
 }  // namespace
 
@@ -199,6 +203,7 @@ TEST_F(Wizard, ExistingDriverPageShowsOnlyWhenTheModelsDriverIsInstalled) {
     frame.SetPage(CSetupDlg::kExistingDriverPage, StandInPage(frame));
     frame.SetPage(CSetupDlg::kPrinterNamePage, StandInPage(frame));
     frame.SetDriverQuery(&DriverOf);
+    frame.SetPrinterCountQuery(&PrintersNamedLike);
     g_installedDriver = "Kx240-F";
     RunWizard(frame, [&](HWND wizard) {
         ASSERT_TRUE(wizard);
@@ -210,6 +215,8 @@ TEST_F(Wizard, ExistingDriverPageShowsOnlyWhenTheModelsDriverIsInstalled) {
         Click(model, IDC_NEXT);
         ASSERT_TRUE(WaitUntil([&] { return frame.PageCounter() == 5; }));
         EXPECT_EQ(frame.CurrentPage(), frame.Page(CSetupDlg::kPrinterNamePage));
+        // The name page is given a name no printer has yet.
+        EXPECT_EQ(Choices().PrinterInfo.PrinterName, "Kx310 (Copy 3)");
         Click(VisiblePage(wizard, IDC_STAND_IN_TEXT), IDC_BACK);
         ASSERT_TRUE(WaitUntil([&] { return frame.PageCounter() == 3; }));
         EXPECT_EQ(VisiblePage(wizard, IDC_MODEL_LIST), model);
@@ -221,6 +228,7 @@ TEST_F(Wizard, ExistingDriverPageShowsOnlyWhenTheModelsDriverIsInstalled) {
         EXPECT_EQ(frame.CurrentPage(), frame.Page(CSetupDlg::kExistingDriverPage));
         Click(VisiblePage(wizard, IDC_STAND_IN_TEXT), IDC_NEXT);
         ASSERT_TRUE(WaitUntil([&] { return frame.PageCounter() == 5; }));
+        EXPECT_EQ(Choices().PrinterInfo.PrinterName, "Kx240-F");
         Click(VisiblePage(wizard, IDC_STAND_IN_TEXT), IDC_BACK);
         ASSERT_TRUE(WaitUntil([&] { return frame.PageCounter() == 4; }));
         EXPECT_EQ(frame.CurrentPage(), frame.Page(CSetupDlg::kExistingDriverPage));

@@ -66,6 +66,10 @@ void Result(bool value) {
     Result(std::string(value ? "true" : "false"));
 }
 
+const char* Or(const char* text) {
+    return text ? text : "";
+}
+
 void PrintMultiString(const char* label, const char* list) {
     std::printf("%s:", label);
     for (const char* p = list; p && *p; p += std::strlen(p) + 1) std::printf(" %s", p);
@@ -111,7 +115,7 @@ void PrintSpooler() {
     });
     for (DWORD i = 0; i < monitors.count; ++i) {
         const MONITOR_INFO_2A& m = monitors.Items<MONITOR_INFO_2A>()[i];
-        std::printf("monitor: %s (library %s)\n", m.pName, m.pDLLName ? m.pDLLName : "");
+        std::printf("monitor: %s (library %s)\n", Or(m.pName), Or(m.pDLLName));
     }
     std::string environment = SpoolerEnvironment();
     Enumeration drivers = Enumerate([&](BYTE* b, DWORD s, DWORD* n, DWORD* r) {
@@ -119,11 +123,9 @@ void PrintSpooler() {
     });
     for (DWORD i = 0; i < drivers.count; ++i) {
         const DRIVER_INFO_3A& d = drivers.Items<DRIVER_INFO_3A>()[i];
-        std::printf("driver: %s (version %lu, %s)\n", d.pName, d.cVersion,
-                    d.pEnvironment ? d.pEnvironment : "");
+        std::printf("driver: %s (version %lu, %s)\n", Or(d.pName), d.cVersion, Or(d.pEnvironment));
         std::printf("  driver file: %s\n  data file: %s\n  config file: %s\n  help file: %s\n",
-                    d.pDriverPath ? d.pDriverPath : "", d.pDataFile ? d.pDataFile : "",
-                    d.pConfigFile ? d.pConfigFile : "", d.pHelpFile ? d.pHelpFile : "");
+                    Or(d.pDriverPath), Or(d.pDataFile), Or(d.pConfigFile), Or(d.pHelpFile));
         PrintMultiString("  dependent files", d.pDependentFiles);
     }
     Enumeration printers = List(2, [](DWORD level, BYTE* b, DWORD s, DWORD* n, DWORD* r) {
@@ -133,10 +135,9 @@ void PrintSpooler() {
         const PRINTER_INFO_2A& p = printers.Items<PRINTER_INFO_2A>()[i];
         std::printf("printer: %s (port %s, driver %s, print processor %s, data type %s, "
                     "attributes 0x%lx%s%s)\n",
-                    p.pPrinterName, p.pPortName ? p.pPortName : "", p.pDriverName ? p.pDriverName : "",
-                    p.pPrintProcessor ? p.pPrintProcessor : "", p.pDatatype ? p.pDatatype : "",
-                    p.Attributes, p.pShareName && *p.pShareName ? ", shared as " : "",
-                    p.pShareName ? p.pShareName : "");
+                    Or(p.pPrinterName), Or(p.pPortName), Or(p.pDriverName), Or(p.pPrintProcessor),
+                    Or(p.pDatatype), p.Attributes, p.pShareName && *p.pShareName ? ", shared as " : "",
+                    Or(p.pShareName));
     }
     char name[512];
     DWORD chars = sizeof(name);
