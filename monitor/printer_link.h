@@ -42,10 +42,6 @@ DWORD QuerySettingsReply(HANDLE handle, BYTE (&reply)[kSettingsReplyBytes]);
 // Sends the settings query and compares the reply with `dcb`. TRUE on a match.
 BOOL SetPrinterSettings(HANDLE handle, DCB dcb);
 
-// TRUE when `reply` (the printer's text and its end character) agrees with the settings
-// text of `dcb`.
-BOOL IsDCB(const DCB* dcb, LPCWSTR reply);
-
 // Opens the COM port with the record's settings, wakes the printer and checks its settings.
 // 0 on a match (handleOut receives the open device), 1 when the settings differ or nothing
 // came back, otherwise the open's error. `needed` receives 4. handleOut holds the handle as

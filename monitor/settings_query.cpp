@@ -3,20 +3,6 @@
 #include "line_ops.h"
 #include "printer_link.h"
 
-BOOL IsDCB(const DCB* dcb, LPCWSTR reply) {
-    if (!dcb || !reply) return FALSE;
-    while (*reply == L' ') ++reply;
-    DWORD length = vesk::Length(reply);
-    if (length <= 1) return FALSE;  // nothing but the end character
-    --length;                       // the printer's end character
-
-    WCHAR expected[kSettingsTextChars];
-    BuildCommDCBString(dcb, expected);
-    // A reply that starts the expected text is enough; one that runs past it is not.
-    if (length > vesk::Length(expected)) return FALSE;
-    return vesk::EqualPrefixNoCase(reply, expected, length);
-}
-
 DWORD QuerySettingsReply(HANDLE handle, BYTE (&reply)[kSettingsReplyBytes]) {
     Line().purge(handle, PURGE_RXCLEAR);
     static const BYTE kQuery[] = {kCan, 0x1D, 0x49, 0x04};

@@ -101,3 +101,16 @@ void BuildCommDCBString(const DCB* dcb, LPTSTR out, DWORD outChars) {
     wsprintf(text, _T("%lu,%c,%d,%s"), rate, parity, static_cast<int>(dcb->ByteSize), stop);
     vesk::CopyBounded(out, outChars, text);
 }
+
+BOOL IsDCB(const DCB* dcb, LPCTSTR reply) {
+    if (!dcb || !reply) return FALSE;
+    while (*reply == _T(' ')) ++reply;
+    DWORD length = vesk::Length(reply);
+    if (length <= 1) return FALSE;  // nothing but the end character
+    --length;                       // the printer's end character
+
+    TCHAR expected[kSettingsTextChars];
+    BuildCommDCBString(dcb, expected);
+    if (length > vesk::Length(expected)) return FALSE;
+    return vesk::EqualPrefixNoCase(reply, expected, length);
+}

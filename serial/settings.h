@@ -48,6 +48,11 @@ void BuildCommDCBString(const DCB* dcb, TCHAR (&out)[N]) {
     BuildCommDCBString(dcb, out, N);
 }
 
+// TRUE when `reply` (the printer's answer to the settings query: its text and one end
+// character, leading blanks allowed) agrees with the settings text of `dcb`. A reply that
+// starts the expected text is enough; one that runs past it is not.
+BOOL IsDCB(const DCB* dcb, LPCTSTR reply);
+
 // Applies the "ports" entry of deviceName (no colon added) to `dcb`, if there is one.
 BOOL GetIniCommValues(LPCTSTR deviceName, DCB* dcb);
 
