@@ -42,6 +42,17 @@ TEST(PrinterWakeUp, SleepingPrinterAnswersXonAfterItsBursts) {
     EXPECT_EQ(p.takePaper(), "") << "wake-up zeros are not print data";
 }
 
+TEST(PrinterWakeUp, TheWakeStatusTellsWhetherThePrinterIsAwake) {
+    PrinterModel p;
+    p.receive("\x1D\x05", 0, true);
+    EXPECT_EQ(p.takeToPc(), std::string(1, '\0'));
+    p.wakeUp();
+    p.receive("\x1D\x05", 10, true);
+    EXPECT_EQ(p.takeToPc(), "\x04");
+    p.receive("\x18\x1D\x49\x04", 20, true);
+    EXPECT_EQ(p.takeToPc(), "9600,N,8,1\r") << "awake, it answers the settings query";
+}
+
 TEST(PrinterWakeUp, AwakePrinterAnswersEveryBurstButPrintsZerosInsideData) {
     PrinterModel p;
     double t = 0;

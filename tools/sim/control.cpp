@@ -90,6 +90,10 @@ std::string ApplyControl(const std::string& rawLine, PrinterModel& model, Contro
         model.fallAsleep();
         return "";
     }
+    if (name == "wake") {
+        model.wakeUp();
+        return "";
+    }
     if (name == "silent" || name == "power-cycle" || name == "hold" || name == "pace") {
         auto b = OnOff(value);
         if (!b) return "expected on or off: " + value;

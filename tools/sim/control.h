@@ -4,8 +4,10 @@
 //   settings 19200,n,8,1   the printer's own line settings
 //   wake-after N           bursts a sleeping printer needs (0: never wakes)
 //   sleep                  the printer falls asleep now
+//   wake                   the printer is awake now (as after a wake-up, without its XON)
 //   silent on|off          answer nothing at all
-//   power-cycle on|off     the status reply asks for a power cycle
+//   power-cycle on|off     bit 0 of the status reply's third byte: the monitor reads it as a
+//                          request for a power cycle, setup as "the charger is present"
 //   reply-query HEX|off    scripted reply to the settings query (hex bytes, "" for none)
 //   reply-status HEX|off   scripted reply to the status command
 //   reply-wake HEX|off     scripted reply to the wake-up status request

@@ -27,6 +27,14 @@ void PrinterModel::fallAsleep() {
     event("asleep");
 }
 
+void PrinterModel::wakeUp() {
+    if (awake_) return;
+    awake_ = true;
+    burstsThisWake_ = 0;
+    ++counters_.wakes;
+    event("awake");
+}
+
 void PrinterModel::receive(std::string_view bytes, double nowMs, bool heard) {
     tick(nowMs);
     if (!heard) {

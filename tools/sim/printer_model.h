@@ -85,6 +85,8 @@ public:
     void send(std::string_view bytes);
     // The printer falls asleep: the next wake-up needs wakeAfterBursts bursts again.
     void fallAsleep();
+    // The printer wakes without a wake-up burst (it was woken by someone else).
+    void wakeUp();
 
     std::string takeToPc();
     std::string takePaper();
