@@ -33,14 +33,18 @@ HWND EngineOwner() {
 
 }  // namespace
 
+int EngineMessage(const std::string& text, UINT type) {
+    return SetupMessageBox(EngineOwner(), text.c_str(), type);
+}
+
 void ShowSystemError(DWORD code) {
-    SetupMessageBox(EngineOwner(), SystemErrorText(code).c_str(), MB_OK);
+    EngineMessage(SystemErrorText(code), MB_OK);
 }
 
 void ShowEngineMessage(const std::string& text) {
-    SetupMessageBox(EngineOwner(), text.c_str(), MB_OK);
+    EngineMessage(text, MB_OK);
 }
 
 int AskEngineQuestion(const std::string& text) {
-    return SetupMessageBox(EngineOwner(), text.c_str(), MB_YESNO);
+    return EngineMessage(text, MB_YESNO);
 }

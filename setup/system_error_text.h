@@ -14,7 +14,10 @@ std::string SystemErrorText(DWORD code);
 
 // Shows SystemErrorText(code) with an OK button, owned by the installation's window.
 void ShowSystemError(DWORD code);
-// Shows `text` with an OK button, owned by the installation's window.
+// Shows `text` with the buttons of `type`, owned by the installation's window; returns the
+// button pressed.
+int EngineMessage(const std::string& text, UINT type);
+// Shows `text` with an OK button.
 void ShowEngineMessage(const std::string& text);
 // Asks `text` with Yes and No; returns the button pressed.
 int AskEngineQuestion(const std::string& text);
