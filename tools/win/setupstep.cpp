@@ -12,7 +12,9 @@
 // Steps: family, driver-record, monitor-needs-update, monitor-exists NAME,
 //   remove-monitor NAME, install-monitor, driver-installed NAME, remove-drivers NAME,
 //   install-driver, remove-driver-copies, create-printer, make-default NAME,
-//   count-printers PREFIX, remove-existing-printers, restart-spooler, list.
+//   count-printers PREFIX, remove-existing-printers, restart-spooler, list,
+//   probe COM SETTINGS (the first attempt: wake, query; the device closed again),
+//   store-settings COM SETTINGS (the monitor's settings stored, no printer open).
 // Every message a step shows is printed as "message: TEXT" (line breaks as \n); the step's
 // result as "result: VALUE". The exit status is 0 when the step ran (whatever its result),
 // 2 for a command line it does not understand.
@@ -29,6 +31,7 @@
 #include "message_box.h"
 #include "model_catalogue.h"
 #include "monitor_install.h"
+#include "printer_detection.h"
 #include "printer_install.h"
 #include "setup_files.h"
 #include "spooler_enum.h"
@@ -145,6 +148,19 @@ void PrintSpooler() {
     else std::printf("default printer: none (error %lu)\n", GetLastError());
 }
 
+// The port record for COM (COM1 or COM1:) at SETTINGS (9600,n,8,1); false for settings the
+// platform cannot read.
+bool PortRecord(const char* com, const char* settings, PrinterPortRecord& record) {
+    record = PrinterPortRecord{};
+    lstrcpynA(record.ComName, com, sizeof(record.ComName));
+    SetPortHandle(record, INVALID_HANDLE_VALUE);
+    record.Config.dwSize = sizeof(COMMCONFIG);
+    record.Config.wVersion = 1;
+    record.Config.dwProviderSubType = PST_RS232;
+    record.Config.dcb.DCBlength = sizeof(DCB);
+    return BuildCommDCBA(settings, &record.Config.dcb) != FALSE;
+}
+
 int Usage() {
     std::fprintf(stderr, "usage: setupstep [options] STEP [ARGUMENT]... (see setupstep.cpp)\n");
     return 2;
@@ -203,6 +219,10 @@ int main(int argc, char** argv) {
                          step == "driver-installed" || step == "remove-drivers" ||
                          step == "make-default" || step == "count-printers";
     if (needsArgument && !argument) return Usage();
+    PrinterPortRecord port{};
+    if (step == "probe" || step == "store-settings") {
+        if (i + 2 >= argc || !PortRecord(argv[i + 1], argv[i + 2], port)) return Usage();
+    }
 
     if (step == "family") PrintFamily();
     else if (step == "driver-record") PrintDriverRecord(*choices.gpModel);
@@ -227,6 +247,17 @@ int main(int argc, char** argv) {
         std::printf("printer removed: %s\n", removed ? "true" : "false");
     } else if (step == "restart-spooler") Result(std::to_string(RestartSpooler()));
     else if (step == "list") PrintSpooler();
+    else if (step == "probe") {
+        HANDLE device = INVALID_HANDLE_VALUE;
+        DWORD result = ProbePrinter(port, &device, true);
+        if (result == 0) CloseHandle(device);
+        Result(std::to_string(result));
+    } else if (step == "store-settings") {
+        std::string stored;
+        DWORD result = StorePortSettings(port, stored);
+        Result(std::to_string(result));
+        if (result == 0) std::printf("stored: %s\n", stored.c_str());
+    }
     else return Usage();
     return 0;
 }
