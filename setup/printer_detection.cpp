@@ -147,7 +147,11 @@ BOOL QueryPrinterSettings(HANDLE handle, const DCB& dcb) {
 DWORD ProbePrinter(const PrinterPortRecord& record, HANDLE* handleOut, bool skipStatus) {
     DWORD blockSize = 0;
     HANDLE handle = OpenPrinterPort(record, &blockSize);
-    if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+    if (handle == INVALID_HANDLE_VALUE) {
+        // The open's error, which must not read as "answered" (0) or "no answer" (1).
+        DWORD error = GetLastError();
+        return error > 1 ? error : ERROR_GEN_FAILURE;
+    }
     *handleOut = INVALID_HANDLE_VALUE;
     WakePrinter(handle, blockSize);
     if (!QueryPrinterSettings(handle, record.Config.dcb)) {
@@ -160,8 +164,9 @@ DWORD ProbePrinter(const PrinterPortRecord& record, HANDLE* handleOut, bool skip
         for (;;) {
             BYTE status[kPrinterReplyBytes] = {};
             DWORD got = 0;
+            // A reply too short to hold the charger's bit counts as none.
             if (!WriteAll(handle, kStatusCommand, sizeof kStatusCommand) ||
-                !ReadBuffer(handle, status, kPrinterReplyBytes, &got) || got == 0) {
+                !ReadBuffer(handle, status, kPrinterReplyBytes, &got) || got < 3) {
                 if (++silent < kChargerTestAttempts) continue;
                 CloseHandle(handle);
                 return 1;
