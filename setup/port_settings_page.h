@@ -17,7 +17,7 @@ protected:
     const MessageMap* GetMessageMap() const override;
     void OnNext() override;
     void OnOK() override { OnNext(); }
-    void OnCancel() override { OnCancelWizard(); }
+    void OnCancel() override { m_frame.CancelWizard(); }
 
 private:
     void FillComPorts();

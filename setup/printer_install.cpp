@@ -82,6 +82,14 @@ bool CreatePrinter() {
 }
 
 int CountPrinters(const std::string& prefix) {
+    DWORD error = 0;
+    int count = CountPrinters(prefix, error);
+    if (error) ShowSystemError(error);
+    return count;
+}
+
+int CountPrinters(const std::string& prefix, DWORD& error) {
+    error = 0;
     Enumeration printers =
         Enumerate([](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
             return EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 2, buffer,
@@ -89,7 +97,7 @@ int CountPrinters(const std::string& prefix) {
         });
     if (printers.status == EnumerationStatus::Empty) return 0;
     if (printers.status != EnumerationStatus::Listed) {
-        ShowSystemError(printers.error);
+        error = printers.error;
         return 0;
     }
     int count = 0;

@@ -20,5 +20,7 @@ bool MakeDefaultPrinter(const std::string& name);
 // `printerRemoved` once one is deleted. False when the user keeps one or a deletion fails.
 bool RemoveExistingPrinters(bool& printerRemoved);
 // Local printers and connections whose names begin with `prefix`, letter case aside; 0 also
-// when they cannot be listed.
+// when they cannot be listed, which is shown to the user.
 int CountPrinters(const std::string& prefix);
+// The same without a message: `error` receives the reason they could not be listed, else 0.
+int CountPrinters(const std::string& prefix, DWORD& error);

@@ -15,6 +15,8 @@
 
 #define IDR_MAINFRAME 128
 #define IDB_SIDE_PANEL 129
+// The picture the test page prints.
+#define IDB_TEST_PAGE 147
 
 // Buttons every wizard page has.
 #define IDC_NEXT 1003
@@ -65,6 +67,14 @@
 #define IDS_WIN98_MONITOR_FOLDER 37
 #define IDS_NT4_MONITOR_FOLDER 38
 #define IDS_NT4_FOLDER 39
+#define IDS_UNABLE_TO_COMMUNICATE 28
+#define IDS_WIN2000_PROCESSOR_DLL 29
+#define IDS_WIN98_PROCESSOR_FOLDER 32
+#define IDS_WIN2000_PROCESSOR_FOLDER 33
+#define IDS_WIN98_PROCESSOR_DLL 34
+#define IDS_NT4_PROCESSOR_FOLDER 43
+#define IDS_NT4_PROCESSOR_DLL 44
+#define IDS_TEST_PAGE_ERROR 48
 
 // The model catalogue's parallel lists and shared fields.
 #define IDS_MODEL_NAMES 12

@@ -67,3 +67,37 @@ bool ReadSavedState(InstallChoices& choices, const std::string& storeFile) {
     saved.Read("gbTestPage", choices.gbTestPage);
     return true;
 }
+
+namespace {
+
+void Save(const std::string& file, const char* key, const std::string& value) {
+    WritePrivateProfileStringA(kSavedStateSection, key, value.c_str(), file.c_str());
+}
+void Save(const std::string& file, const char* key, int value) {
+    Save(file, key, std::to_string(value));
+}
+
+}  // namespace
+
+void WriteSavedState(const InstallChoices& choices, const std::string& storeFile) {
+    static const DriverInfo kNoModel;
+    const DriverInfo& model = choices.gpModel ? *choices.gpModel : kNoModel;
+    const PrinterSetupInfo& printer = choices.PrinterInfo;
+    const std::string& f = storeFile;
+    Save(f, "gstrPort", choices.gstrPort);
+    Save(f, "gstrSettings", choices.gstrSettings);
+    Save(f, "DriverInfo_pName", model.pName);
+    Save(f, "DriverInfo_pszMfgName", model.pszMfgName);
+    Save(f, "DriverInfo_pszHardwareID", model.pszHardwareID);
+    Save(f, "DriverInfo_pszProvider", model.pszProvider);
+    Save(f, "DriverInfo_pDefaultDataType", model.pDefaultDataType);
+    Save(f, "PrinterInfo_PrinterName", printer.PrinterName);
+    Save(f, "PrinterInfo_ShareName", printer.ShareName);
+    Save(f, "PrinterInfo_PortName", printer.PortName);
+    Save(f, "PrinterInfo_DriverName", printer.DriverName);
+    Save(f, "PrinterInfo_PrintProcessor", printer.PrintProcessor);
+    Save(f, "PrinterInfo_Datatype", printer.Datatype);
+    Save(f, "gModelIndex", choices.gModelIndex);
+    Save(f, "gbDefaultPrinter", choices.gbDefaultPrinter ? 1 : 0);
+    Save(f, "gbTestPage", choices.gbTestPage ? 1 : 0);
+}

@@ -1,5 +1,5 @@
-// The saved installation state, reading side: a run that resumes after a restart of Windows
-// takes the user's choices back from the program's private profile file.
+// The saved installation state: a run that must restart Windows keeps the user's choices in
+// the program's private profile file, and the run that resumes afterwards takes them back.
 #pragma once
 
 #include <string>
@@ -19,3 +19,7 @@ std::string SavedStateFileName(const std::string& modulePath);
 // built. A saved model index outside the catalogue cannot name the model to install: the
 // record is then left as it was and the result is false.
 bool ReadSavedState(InstallChoices& choices, const std::string& storeFile);
+
+// Writes the user's choices into `storeFile`, in the order ReadSavedState reads them back.
+// Failures are not reported: a store that cannot be written leaves a resume to its defaults.
+void WriteSavedState(const InstallChoices& choices, const std::string& storeFile);

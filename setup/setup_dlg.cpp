@@ -4,8 +4,10 @@
 
 #include "driver_install.h"
 #include "hyperlink.h"
+#include "installation_run.h"
 #include "install_choices.h"
 #include "licence_page.h"
+#include "message_box.h"
 #include "model_catalogue.h"
 #include "model_page.h"
 #include "port_settings_page.h"
@@ -14,6 +16,7 @@
 #include "resource.h"
 #include "saved_state.h"
 #include "start_up.h"
+#include "system_error_text.h"
 #include "tinted_label.h"
 #include "window_fit.h"
 
@@ -35,6 +38,7 @@ CSetupDlg::CSetupDlg()
       m_hSmallIcon(static_cast<HICON>(
           LoadImageA(ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON,
                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0))),
+      m_installationSteps(RunInstallationSteps),
       m_driverInstalled(DriverInstalled),
       m_countPrinters(CountPrinters) {
     m_pages[kLicencePage] = std::make_unique<CLicencePage>(*this);
@@ -138,10 +142,11 @@ bool CSetupDlg::ShowPage(int index) {
     // The name page proposes a name that no printer of this computer has yet, counted afresh
     // on every visit.
     InstallChoices& choices = Choices();
+    DWORD countError = 0;
     if (index == kPrinterNamePage && choices.gpModel) {
         const std::string& model = choices.gpModel->pName;
         choices.PrinterInfo.PrinterName =
-            DefaultPrinterName(model, m_countPrinters ? m_countPrinters(model) : 0);
+            DefaultPrinterName(model, m_countPrinters ? m_countPrinters(model, countError) : 0);
     }
     CWizardPage& page = *m_pages[index];
     if (!page.GetSafeHwnd() && !page.Create(m_hWnd)) return false;
@@ -153,12 +158,22 @@ bool CSetupDlg::ShowPage(int index) {
     SetWindowPos(page.GetSafeHwnd(), nullptr, m_rcSeparator.right + kPageGap, m_rcSeparator.top,
                  0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     FitFrameToPage(page.GetSafeHwnd());
+    page.OnPageShown();
     ShowWindow(page.GetSafeHwnd(), SW_SHOW);
     m_pCurrentPage = &page;
 
     // The keyboard stays with the page shown, not with the hidden one.
     if (HWND first = GetNextDlgTabItem(page.GetSafeHwnd(), nullptr, FALSE)) SetFocus(first);
+    // Told over the page it concerns, not while the pages change.
+    if (countError) ReportCountFailure(countError);
     return true;
+}
+
+void CSetupDlg::ReportCountFailure(DWORD error) {
+    // The name then falls back to the model's, on every visit; the reason is told once.
+    if (m_countFailureShown) return;
+    m_countFailureShown = true;
+    SetupMessageBox(m_hWnd, SystemErrorText(error).c_str());
 }
 
 void CSetupDlg::FitFrameToPage(HWND page) {

@@ -21,8 +21,9 @@ enum class InstallOutcome { Stopped, Completed, Restarting };
 using InstallationSteps = InstallOutcome (*)(CSetupDlg& frame);
 // Whether a printer driver of that name is installed.
 using DriverQuery = bool (*)(const std::string& driverName);
-// How many printers' names begin with that text, letter case aside.
-using PrinterCountQuery = int (*)(const std::string& prefix);
+// How many printers' names begin with that text, letter case aside; `error` receives the
+// reason they could not be listed, else 0.
+using PrinterCountQuery = int (*)(const std::string& prefix, DWORD& error);
 
 // The name proposed for a new printer of `model` when `existing` printers' names already
 // begin with the model's name: the model's name, or "<model> (Copy n)" with n = existing + 1.
@@ -47,7 +48,7 @@ public:
     void ShowNextPage() override;
     void ShowPreviousPage() override;
     void CancelWizard() override;
-    void RunInstallation();
+    void RunInstallation() override;
 
     // Puts a page object in place of the one at `index` (before the page is first shown).
     void SetPage(int index, std::unique_ptr<CWizardPage> page);
@@ -93,7 +94,11 @@ private:
     RECT m_rcSeparator{};
     HICON m_hIcon;
     HICON m_hSmallIcon;
-    InstallationSteps m_installationSteps = nullptr;
+    // Shows, once in the program's life, that the printers could not be counted.
+    void ReportCountFailure(DWORD error);
+
+    InstallationSteps m_installationSteps;
     DriverQuery m_driverInstalled;
     PrinterCountQuery m_countPrinters;
+    bool m_countFailureShown = false;
 };

@@ -62,11 +62,15 @@ bool IsResumeCommand(const char* arguments) {
 }
 
 void RemoveRunEntry() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return;
-    RegDeleteValueA(key, kRunValue);
-    RegCloseKey(key);
+    // Windows deletes a RunOnce entry itself before it starts the program; one left there
+    // by a start of another kind must not start the installation a second time.
+    for (const char* path : {kRunKey, kRunOnceKey}) {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+            continue;
+        RegDeleteValueA(key, kRunValue);
+        RegCloseKey(key);
+    }
 }
 
 void StartInstallChoices(InstallChoices& choices, const char* commandLine,

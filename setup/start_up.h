@@ -9,8 +9,11 @@
 
 // The only argument setup takes: the automatic-restart entry passes it.
 inline constexpr char kResumeArgument[] = "install";
-// Registry key (HKEY_LOCAL_MACHINE) and value of the automatic-restart entry.
+// Registry keys (HKEY_LOCAL_MACHINE) and value of the automatic-restart entry: "Run" where
+// Windows starts what it names at every logon, "RunOnce" where a program that asks for
+// administrator rights is started only from there (see restart_windows.h).
 inline constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 inline constexpr char kRunValue[] = "KVT";
 
 // Longest program path asked for; a longer answer counts as a failed query.
@@ -29,7 +32,8 @@ const char* CommandLineArguments(const char* commandLine);
 // True exactly when the arguments are "install": case, blanks and further words count.
 bool IsResumeCommand(const char* arguments);
 
-// Deletes the automatic-restart entry; failures are of no consequence to the run.
+// Deletes the automatic-restart entry from both keys; failures are of no consequence to the
+// run.
 void RemoveRunEntry();
 
 // Sets the record's start values for the command line, in the order a run sets them, and

@@ -193,7 +193,8 @@ bool DriverOf(const std::string& name) {
     return g_installedDriver && name == g_installedDriver;
 }
 // Two printers bear the name of Kx310, none that of another model.
-int PrintersNamedLike(const std::string& prefix) {
+int PrintersNamedLike(const std::string& prefix, DWORD& error) {
+    error = 0;
     return prefix == "Kx310" ? 2 : 0;
 }
 

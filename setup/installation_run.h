@@ -1,0 +1,24 @@
+// The installation run: the engine's steps in their fixed order once the wizard has the
+// user's choices, stopping, going on or handing over to a restart of Windows after each.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "setup_dlg.h"
+
+// The pause between the printer's creation and its test page.
+inline constexpr DWORD kTestPageDelayMs = 1000;
+// The buffer the platform is given for a port's default configuration.
+inline constexpr DWORD kDefaultConfigBufferSize = 64;
+
+// The steps of an installation for the frame's RunInstallation (which shows the wait window
+// around them).
+InstallOutcome RunInstallationSteps(CSetupDlg& frame);
+
+// Makes sure the printer on `portName` ("COM1:") can be talked to at `settings`
+// ("9600,n,8,1"), asking the user for the printer's present settings while it does not
+// answer, and stores the settings for the port monitor. "" when the run must stop; a text of
+// one character (1) when it may go on.
+std::string CheckPrinterPort(const std::string& portName, const std::string& settings);

@@ -1,0 +1,32 @@
+// The print processor every printer of ours names ("Vesk Print Processor", veskproc.dll):
+// its library copied from the medium into the spooler's print processor directory and
+// registered, an earlier registration of the name removed first; and the roll-paper form of
+// earlier driver versions removed from the machine's list of forms.
+#pragma once
+
+#include <string>
+
+// Where the registry keeps the print processors of the Windows 95/98/Me environment; an
+// earlier installation's entry of ours is removed from there after a deletion, whatever the
+// running family.
+inline constexpr char kWin98PrintProcessorsKey[] =
+    "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows 4.0\\Print Processors";
+// The machine's list of forms.
+inline constexpr char kFormsKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Forms";
+
+// True when a print processor of exactly `name` (letter case counts) is installed for the
+// running environment.
+bool PrintProcessorExists(const std::string& name);
+// Deletes every print processor of exactly `name`; true also when there is none.
+bool RemovePrintProcessor(const std::string& name);
+// Copies `fileName` from `sourceFolder` into the print processor directory. With
+// `inUseTolerated`, a library that cannot be replaced asks for a restart instead of a
+// message.
+bool CopyPrintProcessor(const std::string& sourceFolder, const std::string& fileName,
+                        bool inUseTolerated);
+// Registers the print processor `name` with its library `fileName`.
+bool RegisterPrintProcessor(const std::string& name, const std::string& fileName);
+// The whole print processor step for the record's PrinterInfo.PrintProcessor.
+bool InstallPrintProcessor();
+// Deletes the value "58 mm Roll Paper" from the list of forms; nothing is reported.
+void RemoveRollPaperForm();
