@@ -50,6 +50,26 @@
 // Model page.
 #define IDC_MODEL_LIST 1018
 
+// The last four pages. The first and second choice of a page's question are 1021 and 1022
+// on each of them; the finish page shows its values where the name page has its fields.
+#define IDC_DRIVER_MODEL 1020
+#define IDC_KEEP_DRIVER 1021
+#define IDC_REPLACE_DRIVER 1022
+#define IDC_DEFAULT_YES 1021
+#define IDC_DEFAULT_NO 1022
+#define IDC_TEST_PAGE_YES 1021
+#define IDC_TEST_PAGE_NO 1022
+#define IDC_PRINTER_NAME 1023
+#define IDC_NOT_SHARED 1024
+#define IDC_SHARED 1025
+#define IDC_SHARE_NAME 1026
+#define IDC_SUMMARY_NAME 1023
+#define IDC_SUMMARY_SHARE 1026
+#define IDC_SUMMARY_PORT 1027
+#define IDC_SUMMARY_MODEL 1028
+#define IDC_SUMMARY_DEFAULT 1029
+#define IDC_SUMMARY_TEST_PAGE 1030
+
 // Please-wait window.
 #define IDC_PLEASE_WAIT_TEXT 1036
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "driver_install.h"
+#include "existing_driver_page.h"
+#include "finish_page.h"
 #include "hyperlink.h"
 #include "installation_run.h"
 #include "install_choices.h"
@@ -11,12 +13,14 @@
 #include "model_catalogue.h"
 #include "model_page.h"
 #include "port_settings_page.h"
+#include "printer_name_page.h"
 #include "printer_install.h"
 #include "product_info.h"
 #include "resource.h"
 #include "saved_state.h"
 #include "start_up.h"
 #include "system_error_text.h"
+#include "test_page_page.h"
 #include "tinted_label.h"
 #include "window_fit.h"
 
@@ -44,13 +48,10 @@ CSetupDlg::CSetupDlg()
     m_pages[kLicencePage] = std::make_unique<CLicencePage>(*this);
     m_pages[kPortSettingsPage] = std::make_unique<CPortSettingsPage>(*this);
     m_pages[kModelPage] = std::make_unique<CModelPage>(*this);
-    // The existing-driver, name, test-page and finish pages come with the installation
-    // engine. Until their templates are in the resources their windows cannot be made, and
-    // the wizard goes no further than the model page.
-    m_pages[kExistingDriverPage] = std::make_unique<CWizardPage>(IDD_EXISTING_DRIVER_PAGE, *this);
-    m_pages[kPrinterNamePage] = std::make_unique<CWizardPage>(IDD_PRINTER_NAME_PAGE, *this);
-    m_pages[kTestPagePage] = std::make_unique<CWizardPage>(IDD_TEST_PAGE_PAGE, *this);
-    m_pages[kFinishPage] = std::make_unique<CWizardPage>(IDD_FINISH_PAGE, *this);
+    m_pages[kExistingDriverPage] = std::make_unique<CExistingDriverPage>(*this);
+    m_pages[kPrinterNamePage] = std::make_unique<CPrinterNamePage>(*this);
+    m_pages[kTestPagePage] = std::make_unique<CTestPagePage>(*this);
+    m_pages[kFinishPage] = std::make_unique<CFinishPage>(*this);
 }
 
 CSetupDlg::~CSetupDlg() {
