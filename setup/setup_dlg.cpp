@@ -211,6 +211,10 @@ void CSetupDlg::RunInstallation() {
         // The steps block this thread: the window must be drawn before they start.
         RedrawWindow(wait, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        // Some window systems (Wine's among them) put what was drawn on the screen only when
+        // the thread next looks at its queue; nothing is taken from it here.
+        MSG pending;
+        PeekMessageA(&pending, wait, 0, 0, PM_NOREMOVE);
     }
     InstallOutcome outcome =
         m_installationSteps ? m_installationSteps(*this) : InstallOutcome::Stopped;

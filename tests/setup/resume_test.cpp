@@ -1,9 +1,13 @@
 // A run resumed after a restart of Windows: the saved values back in the record, the jump to
-// the last page and the installation started once by the one-second timer. The installation's
-// steps come later; here a scripted stand-in records what the frame gives it.
+// the last page and the installation started once by the one-second timer (a scripted stand-in
+// for the installation's steps records what the frame gives it); and the saving side: the
+// automatic-restart entry and the restart question.
 #include <gtest/gtest.h>
 
+#include "engine_fixture.h"
 #include "install_choices.h"
+#include "restart_windows.h"
+#include "start_up.h"
 #include "resource.h"
 #include "setup_fixture.h"
 #include "wizard_test.h"
@@ -199,4 +203,42 @@ TEST_F(Resume, ASavedModelOutsideTheCatalogueStartsAFreshRun) {
         EXPECT_EQ(Choices().gstrPort, "");
         PostMessageA(wizard, WM_CLOSE, 0, 0);
     });
+}
+
+namespace {
+
+int g_restarts = 0;
+void CountRestart() { ++g_restarts; }
+
+std::optional<std::string> RunOnceEntry() {
+    char data[1024];
+    DWORD size = sizeof data;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunValue, RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return std::string(data);
+}
+
+}  // namespace
+
+// This prefix reports Windows 10: a program that asks for administrator rights is started
+// after a restart only from RunOnce.
+TEST_F(Resume, SavingRegistersUnderRunOnceAndOnlyYesRestartsWindows) {
+    RestartCall previous = SetRestartCall(&CountRestart);
+    g_restarts = 0;
+    {
+        MessageCatcher messages({IDNO, IDYES});
+        SaveStateAndRestart();
+        EXPECT_EQ(g_restarts, 0) << "No restarted Windows";
+        SaveStateAndRestart();
+        EXPECT_EQ(g_restarts, 1);
+        ASSERT_EQ(messages.Messages().size(), 2u);
+        EXPECT_EQ(messages.Messages()[0], kRestartQuestion);
+    }
+    SetRestartCall(previous);
+    EXPECT_EQ(RunOnceEntry(), ResumeCommand(ModuleFilePath()));
+    EXPECT_EQ(RunEntry(), std::nullopt) << "Run is only for Windows without elevation";
+    // The next start with "install" takes the entry away, wherever it is.
+    FreshChoices("setup_tests.exe install");
+    EXPECT_EQ(RunOnceEntry(), std::nullopt);
 }

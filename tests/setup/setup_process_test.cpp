@@ -85,6 +85,9 @@ SetupRun RunSetup(const std::wstring& program, const std::wstring& arguments,
 
 TEST(SetupProgram, OnlyTheExactInstallArgumentRemovesTheRunEntry) {
     RunEntryGuard guard;
+    // A saved state naming no model of the catalogue: "install" then opens on the licence
+    // page as a fresh run does, and no installation starts in this shared prefix.
+    WritePrivateProfileStringA("SavedData", "gModelIndex", "99", "SETUP.INI");
     std::wstring program = vt::BinDir() + L"setup.exe";
     const std::pair<const wchar_t*, bool> cases[] = {
         {L"", false}, {L"Install", false}, {L"install ", false}, {L"install now", false}, {L"install", true}};
@@ -97,6 +100,7 @@ TEST(SetupProgram, OnlyTheExactInstallArgumentRemovesTheRunEntry) {
         EXPECT_TRUE(run.opened);
         EXPECT_TRUE(run.ended);
     }
+    WritePrivateProfileStringA("SavedData", nullptr, nullptr, "SETUP.INI");
 }
 
 TEST(SetupProgram, FindsItsLicenceFromAFolderPathLongerThanItsFirstBuffer) {

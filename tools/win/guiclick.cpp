@@ -3,7 +3,7 @@
 //   guiclick click CAPTION ID       clicks control ID (on the dialog or its visible page)
 //   guiclick pick CAPTION ID TEXT   clicks the entry TEXT of list or combo box ID
 //   guiclick type CAPTION ID TEXT   clicks into control ID and types TEXT key by key
-//   guiclick gone CAPTION           waits until no such dialog is shown
+//   guiclick gone CAPTION [SECONDS] waits until no such dialog is shown (10 s by default)
 // Exits 1 when a window or entry is not found within the wait.
 #include <windows.h>
 
@@ -180,7 +180,8 @@ int main(int argc, char** argv) {
     std::string command = argv[1];
     const char* caption = argv[2];
     if (command == "gone") {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < kWaitMs; Sleep(50)) {
+        DWORD limit = argc >= 4 ? static_cast<DWORD>(std::atoi(argv[3])) * 1000 : kWaitMs;
+        for (DWORD start = GetTickCount(); GetTickCount() - start < limit; Sleep(50)) {
             Search search{caption, nullptr};
             EnumWindows(&FindTop, reinterpret_cast<LPARAM>(&search));
             if (!search.found) return 0;

@@ -1,0 +1,552 @@
+// The whole installation as a person runs it: setup.exe started from a copy of the assembled
+// medium (in a folder whose name holds a blank), its wizard clicked through from another
+// process, the printer simulator on COM1 as the printer, and the machine read back afterwards
+// through the spooler, the registry and the profile.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "dialog_driver.h"
+#include "engine_fixture.h"
+#include "resource.h"
+#include "setup_fixture.h"
+#include "simulator.h"
+#include "start_up.h"
+#include "test_env.h"
+
+using namespace st;
+using namespace vt;
+
+namespace {
+
+// The pages' own controls, by which a test tells the pages apart.
+constexpr int kModelText = 1020;        // existing-driver page
+constexpr int kShareNameButton = 1024;  // name page
+constexpr int kYesButton = 1021;        // test-page page (and others)
+constexpr int kNoButton = 1022;
+constexpr int kFinishPortValue = 1027;  // finish page
+constexpr int kFinishButton = 1004;
+
+// How long a whole run may take on a busy machine: the spooler's restart, the printer's
+// wake-up, a test page of PostScript at 9600 baud.
+constexpr DWORD kRunLimitMs = 180000;
+constexpr char kMessageCaption[] = "setup";
+
+void CopyTree(const std::string& from, const std::string& to) {
+    CreateDirectoryA(to.c_str(), nullptr);
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((from + "*").c_str(), &entry);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE) << from;
+    do {
+        std::string name = entry.cFileName;
+        if (name == "." || name == "..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CopyTree(from + name + "\\", to + name + "\\");
+        else
+            EXPECT_TRUE(CopyFileA((from + name).c_str(), (to + name).c_str(), FALSE)) << name;
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+}
+
+// The assembled medium copied into a folder of this run whose name holds a blank; the path of
+// its setup.exe.
+std::string PlaceMedium() {
+    std::string folder = RunFolder("Setup Medium");
+    CopyTree(AssembledMedium(), folder);
+    return folder + "setup.exe";
+}
+
+// setup.exe running in a process of its own; stopped if the test leaves it running.
+class SetupProcess {
+public:
+    SetupProcess(const std::string& program, const char* arguments) {
+        std::string commandLine = "\"" + program + "\"" + (arguments ? std::string(" ") + arguments : "");
+        STARTUPINFOA start{};
+        start.cb = sizeof start;
+        if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            nullptr, &start, &process_)) {
+            ADD_FAILURE() << "cannot start " << program << ": " << GetLastError();
+            return;
+        }
+        wizard_ = WaitForDialog("Vesk Systems Setup", kWaitMs, Caption::Exact, process_.dwProcessId);
+    }
+    ~SetupProcess() {
+        if (!process_.hProcess) return;
+        if (!Ended(0)) {
+            TerminateProcess(process_.hProcess, 1);
+            WaitForSingleObject(process_.hProcess, 5000);
+        }
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    HWND wizard() const { return wizard_; }
+    bool Ended(DWORD ms) const {
+        return process_.hProcess && WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0;
+    }
+    // A message box of setup's, or null once `ms` have passed without one.
+    HWND Message(DWORD ms = kWaitMs) const {
+        return WaitForDialog(kMessageCaption, ms, Caption::Exact, process_.dwProcessId);
+    }
+    HWND Dialog(const char* caption, DWORD ms = kWaitMs) const {
+        return WaitForDialog(caption, ms, Caption::Exact, process_.dwProcessId);
+    }
+    // Waits for the program to end by itself; a message of its on the way fails the test
+    // at once, with its text.
+    bool RunsToItsEnd() const {
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < kRunLimitMs) {
+            if (Ended(200)) return true;
+            if (HWND box = Message(0)) {
+                ADD_FAILURE() << "setup stopped with the message: " << MessageText(box);
+                return false;
+            }
+        }
+        ADD_FAILURE() << "setup did not end within " << kRunLimitMs << " ms";
+        return false;
+    }
+
+private:
+    PROCESS_INFORMATION process_{};
+    HWND wizard_ = nullptr;
+};
+
+// Presses a button of a message box or dialog of setup's and waits until it has gone.
+void Answer(HWND window, int id) {
+    PostClick(window, id);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }));
+}
+
+struct Answers {
+    bool confirmPrinter = true;  // leave "Proceed without confirming" unticked
+    bool testPage = true;
+    bool replaceDriver = false;  // on the existing-driver page, when it shows
+};
+
+// The visible page showing `id` and not `notId`.
+HWND PageWith(HWND wizard, int id, int notId) {
+    HWND page = nullptr;
+    WaitUntil([&] {
+        page = VisiblePage(wizard, id);
+        return page && !VisiblePage(wizard, notId);
+    });
+    return page;
+}
+
+// Clicks from the licence page to the finish page, as a person does, choosing Kx310; returns
+// the finish page.
+HWND WalkToFinish(HWND wizard, const Answers& answers) {
+    HWND licence = WaitForPage(wizard, IDC_ACCEPT);
+    if (!licence) return nullptr;
+    Click(licence, IDC_ACCEPT);
+    Click(licence, IDC_NEXT);
+    HWND port = WaitForPage(wizard, IDC_COM_PORT);
+    if (!port) return nullptr;
+    int selected = -1;
+    std::vector<std::wstring> ports = ComboItems(port, IDC_COM_PORT, &selected);
+    EXPECT_TRUE(selected >= 0 && ports[selected] == L"COM1:") << "COM1: is not the chosen port";
+    if (!answers.confirmPrinter) Click(port, IDC_NO_CONFIRM);
+    Click(port, IDC_NEXT);
+    HWND model = WaitForPage(wizard, IDC_MODEL_LIST);
+    if (!model || !ChooseListItem(model, IDC_MODEL_LIST, "Kx310")) return nullptr;
+    Click(model, IDC_NEXT);
+    // With the model's driver installed, the existing-driver page comes first: kept.
+    HWND name = nullptr;
+    WaitUntil([&] {
+        name = VisiblePage(wizard, kShareNameButton);
+        return name || VisiblePage(wizard, kModelText);
+    });
+    if (HWND existing = VisiblePage(wizard, kModelText)) {
+        if (answers.replaceDriver) Click(existing, kNoButton);
+        Click(existing, IDC_NEXT);
+        name = WaitForPage(wizard, kShareNameButton);
+    }
+    if (!name) return nullptr;
+    Click(name, IDC_NEXT);
+    HWND testPage = PageWith(wizard, kYesButton, kShareNameButton);
+    if (!testPage) return nullptr;
+    if (!answers.testPage) Click(testPage, kNoButton);
+    Click(testPage, IDC_NEXT);
+    return WaitForPage(wizard, kFinishPortValue);
+}
+
+std::string ProfileValue(const char* section, const char* key) {
+    char value[256] = "";
+    GetProfileStringA(section, key, "(missing)", value, sizeof value);
+    return value;
+}
+
+bool FormValueExists() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Forms", 0,
+                      KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    bool found = RegQueryValueExA(key, "58 mm Roll Paper", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+}
+
+void PutFormValue() {
+    BYTE form[32] = {};
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Forms",
+                              "58 mm Roll Paper", REG_BINARY, form, sizeof form),
+              ERROR_SUCCESS);
+}
+
+DWORD SpoolerState() {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, "Spooler", SERVICE_QUERY_STATUS) : nullptr;
+    SERVICE_STATUS status{};
+    if (service) QueryServiceStatus(service, &status);
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    return status.dwCurrentState;
+}
+
+void StopSpooler() {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, "Spooler", SERVICE_STOP | SERVICE_QUERY_STATUS) : nullptr;
+    SERVICE_STATUS status{};
+    if (service) ControlService(service, SERVICE_CONTROL_STOP, &status);
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    ASSERT_TRUE(WaitUntil([] { return SpoolerState() == SERVICE_STOPPED; }, 10000));
+}
+
+bool PrintProcessorListed(const char* name) {
+    DWORD needed = 0, returned = 0;
+    EnumPrintProcessorsA(nullptr, nullptr, 1, nullptr, 0, &needed, &returned);
+    std::vector<BYTE> buffer(needed ? needed : 1);
+    if (!EnumPrintProcessorsA(nullptr, nullptr, 1, buffer.data(), needed, &needed, &returned)) return false;
+    auto* items = reinterpret_cast<PRINTPROCESSOR_INFO_1A*>(buffer.data());
+    for (DWORD i = 0; i < returned; ++i)
+        if (items[i].pName && std::strcmp(items[i].pName, name) == 0) return true;
+    return false;
+}
+
+std::string PrintProcessorFolder() {
+    char folder[MAX_PATH * 2] = "";
+    DWORD needed = 0;
+    GetPrintProcessorDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(folder), sizeof folder, &needed);
+    return std::string(folder) + "\\";
+}
+
+std::string DefaultPrinter() {
+    char name[256] = "";
+    DWORD chars = sizeof name;
+    return GetDefaultPrinterA(name, &chars) ? name : "";
+}
+
+// Sends `data` as a raw job through the spooler to `printer`.
+bool PrintRaw(const char* printer, const std::string& data) {
+    HANDLE handle = nullptr;
+    if (!OpenPrinterA(const_cast<char*>(printer), &handle, nullptr)) return false;
+    DOC_INFO_1A doc{const_cast<char*>("Receipt"), nullptr, const_cast<char*>("RAW")};
+    DWORD written = 0;
+    bool ok = StartDocPrinterA(handle, 1, reinterpret_cast<BYTE*>(&doc)) &&
+              WritePrinter(handle, const_cast<char*>(data.data()), static_cast<DWORD>(data.size()), &written) &&
+              written == data.size() && EndDocPrinter(handle);
+    ClosePrinter(handle);
+    return ok;
+}
+
+class InstallRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sim.present());
+        // Windows lists its COM ports in the profile; a fresh Wine prefix lists none.
+        for (const char* port : {"COM1:", "COM2:"}) WriteProfileStringA("ports", port, "9600,n,8,1");
+        // The lanes' prefixes know the monitor from the start; a machine setup never ran on
+        // does not.
+        DeleteMonitorA(nullptr, nullptr, const_cast<char*>("Vesk Port Monitor"));
+        auto monitors = MonitorNames();
+        ASSERT_EQ(std::find(monitors.begin(), monitors.end(), "Vesk Port Monitor"), monitors.end());
+        program = PlaceMedium();
+    }
+    Simulator sim{"com1"};
+    std::string program;
+};
+
+}  // namespace
+
+TEST_F(InstallRun, FreshMachineInstallsEverythingPrintsTheTestPageAndEnds) {
+    PutFormValue();
+    ASSERT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+    SetupProcess setup(program, nullptr);
+    ASSERT_TRUE(setup.wizard());
+    HWND finish = WalkToFinish(setup.wizard(), {});
+    ASSERT_TRUE(finish);
+    EXPECT_EQ(ItemText(finish, 1023), "Kx310");
+    EXPECT_EQ(ItemText(finish, kFinishPortValue), "VESK");
+    PostClick(finish, kFinishButton);
+    ASSERT_TRUE(setup.RunsToItsEnd());
+
+    EXPECT_FALSE(FormValueExists());
+    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING)) << "the spooler was restarted";
+    EXPECT_EQ(ProfileValue("Vesk Ports", "VESK"), "COM1:,9600,n,8,1");
+
+    auto drivers = InstalledDrivers();
+    const InstalledDriver* driver = FindDriver(drivers, "Kx310");
+    ASSERT_TRUE(driver);
+    EXPECT_NE(driver->dataFile.find("Kx310.gpd"), std::string::npos) << driver->dataFile;
+    EXPECT_EQ(driver->dependentFiles.size(), 6u);
+    for (const char* staged : {"UNIDRV.DLL", "Kx310.gpd", "VESKRES.DLL"})
+        EXPECT_FALSE(FileExists(DriverFolder() + staged)) << staged << " left in the driver directory";
+
+    auto monitors = MonitorNames();
+    EXPECT_NE(std::find(monitors.begin(), monitors.end(), "Vesk Port Monitor"), monitors.end());
+    EXPECT_EQ(RegisteredMonitorLibrary("Vesk Port Monitor"), "veskmon.dll");
+    EXPECT_TRUE(FileExists(SystemFolder() + "veskmon.dll"));
+    EXPECT_TRUE(FileExists(SystemFolder() + "veskmonui.dll"));
+    EXPECT_TRUE(PrintProcessorListed("Vesk Print Processor"));
+    EXPECT_TRUE(FileExists(PrintProcessorFolder() + "veskproc.dll"));
+
+    auto printers = LocalPrinters();
+    const InstalledPrinter* printer = FindPrinter(printers, "Kx310");
+    ASSERT_TRUE(printer);
+    EXPECT_EQ(printer->port, "VESK");
+    EXPECT_EQ(printer->driver, "Kx310");
+    EXPECT_EQ(printer->processor, "Vesk Print Processor");
+    EXPECT_EQ(printer->datatype, "RAW");
+    EXPECT_EQ(printer->share, "");
+    EXPECT_EQ(DefaultPrinter(), "Kx310");
+
+    // Under Wine a page drawn through GDI reaches the port as PostScript.
+    EXPECT_NE(sim.Paper().find("%!PS"), std::string::npos) << "no test page on the paper";
+
+    // A receipt printed through the spooler on the new printer arrives byte for byte.
+    sim.Reset();
+    std::string receipt = "\x1b@Vesk Systems\nCoffee        2.40\nTOTAL         2.40\n\x1d" "V\x01";
+    ASSERT_TRUE(PrintRaw("Kx310", receipt)) << GetLastError();
+    EXPECT_TRUE(SameBytes(sim.Paper(), receipt));
+}
+
+TEST_F(InstallRun, PrinterAtOtherSettingsIsAskedForThemAndSwitched) {
+    sim.Control("settings 19200,n,8,1");
+    sim.Sync();
+    SetupProcess setup(program, nullptr);
+    ASSERT_TRUE(setup.wizard());
+    HWND finish = WalkToFinish(setup.wizard(), {true, false});
+    ASSERT_TRUE(finish);
+    PostClick(finish, kFinishButton);
+
+    HWND question = setup.Message();
+    ASSERT_TRUE(question) << "no message when the printer did not answer";
+    EXPECT_EQ(MessageText(question),
+              "Unable to communicate with the printer.\nDo you want to continue installation using "
+              "these settings or cancel and re-enter the correct current printer settings?");
+    sim.Reset();
+    Answer(question, IDCANCEL);
+    HWND present = setup.Dialog("COM1");
+    ASSERT_TRUE(present) << "no port settings dialog";
+    ASSERT_TRUE(ChooseComboItem(present, IDC_BAUD_RATE, "19200"));
+    Answer(present, IDOK);
+    ASSERT_TRUE(setup.RunsToItsEnd());
+
+    std::string wire = BytesFromPc(sim.WireLog());
+    EXPECT_NE(wire.find("\x1d\x49\x0f"), std::string::npos) << "no charger test: " << Hex(wire);
+    EXPECT_NE(wire.find("\x1bX\x04" "9600,n,8,1"), std::string::npos) << "no switch: " << Hex(wire);
+    auto state = sim.Sync();
+    EXPECT_EQ(state["switches"], "1");
+    EXPECT_EQ(state["settings"].rfind("9600", 0), 0u) << state["settings"];
+    EXPECT_EQ(ProfileValue("Vesk Ports", "VESK"), "COM1:,9600,n,8,1");
+    EXPECT_TRUE(FindPrinter(LocalPrinters(), "Kx310"));
+}
+
+TEST_F(InstallRun, WithoutConfirmingNothingGoesOnTheLineAndTheSettingsAreStored) {
+    // A printer that answers nothing: had setup asked it, message 28 would stop the run.
+    sim.Control("silent on");
+    sim.Sync();
+    SetupProcess setup(program, nullptr);
+    ASSERT_TRUE(setup.wizard());
+    HWND finish = WalkToFinish(setup.wizard(), {false, false});
+    ASSERT_TRUE(finish);
+    PostClick(finish, kFinishButton);
+    ASSERT_TRUE(setup.RunsToItsEnd());
+    EXPECT_EQ(Hex(BytesFromPc(sim.WireLog())), "");
+    EXPECT_EQ(ProfileValue("Vesk Ports", "VESK"), "COM1:,9600,n,8,1");
+    EXPECT_TRUE(FindPrinter(LocalPrinters(), "Kx310"));
+}
+
+TEST_F(InstallRun, CancelledSettingsStopTheRunAndASecondRunAfterARemovalKeepsSpoolerAndForm) {
+    // A printer of the model is installed already; the run offers to replace it.
+    RegisterPrintProcessorForTests();
+    AddTestDriver("Kx310");
+    AddTestPrinter("Kx310", "Kx310");
+    PutFormValue();
+    StopSpooler();
+    sim.Control("silent on");
+    sim.Sync();
+
+    SetupProcess setup(program, nullptr);
+    ASSERT_TRUE(setup.wizard());
+    HWND finish = WalkToFinish(setup.wizard(), {true, false});
+    ASSERT_TRUE(finish);
+    EXPECT_EQ(ItemText(finish, 1023), "Kx310 (Copy 2)");
+    PostClick(finish, kFinishButton);
+    HWND replace = setup.Message();
+    ASSERT_TRUE(replace);
+    EXPECT_EQ(MessageText(replace).rfind("The printer is already installed.", 0), 0u);
+    Answer(replace, IDYES);
+    HWND question = setup.Message();
+    ASSERT_TRUE(question);
+    Answer(question, IDCANCEL);
+    HWND present = setup.Dialog("COM1");
+    ASSERT_TRUE(present);
+    Answer(present, IDCANCEL);
+
+    // Stopped: the wizard is open on its last page, nothing is created.
+    ASSERT_TRUE(WaitUntil([&] { return !setup.Dialog("COM1", 0) && VisiblePage(setup.wizard(), kFinishPortValue); }));
+    EXPECT_FALSE(setup.Ended(1000));
+    EXPECT_FALSE(FindPrinter(LocalPrinters(), "Kx310")) << "the old printer was removed";
+    EXPECT_FALSE(FindPrinter(LocalPrinters(), "Kx310 (Copy 2)"));
+    EXPECT_TRUE(FormValueExists());
+    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+
+    // Finish again, the printer answering now: the run installs without restarting the
+    // spooler or touching the forms.
+    sim.Control("silent off");
+    sim.Sync();
+    PostClick(VisiblePage(setup.wizard(), kFinishPortValue), kFinishButton);
+    ASSERT_TRUE(setup.RunsToItsEnd());
+    EXPECT_TRUE(FindPrinter(LocalPrinters(), "Kx310 (Copy 2)"));
+    EXPECT_TRUE(FormValueExists());
+    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+}
+
+namespace {
+
+constexpr char kSavedKeys[] =
+    "gstrPort gstrSettings DriverInfo_pName DriverInfo_pszMfgName DriverInfo_pszHardwareID "
+    "DriverInfo_pszProvider DriverInfo_pDefaultDataType PrinterInfo_PrinterName "
+    "PrinterInfo_ShareName PrinterInfo_PortName PrinterInfo_DriverName "
+    "PrinterInfo_PrintProcessor PrinterInfo_Datatype gModelIndex gbDefaultPrinter gbTestPage";
+constexpr char kWin98ProcessorKey[] =
+    "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows 4.0\\Print Processors\\"
+    "Vesk Print Processor";
+
+// The keys of the section "SavedData" of setup's store, in the order they stand in the file.
+std::string SavedKeys(std::map<std::string, std::string>& values) {
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    std::string text = FileContent(std::string(windows) + "\\SETUP.INI");
+    size_t at = text.find("[SavedData]");
+    if (at == std::string::npos) return "(no section)";
+    std::string keys;
+    size_t line = text.find('\n', at);
+    while (line != std::string::npos && line + 1 < text.size() && text[line + 1] != '[') {
+        size_t end = text.find('\n', line + 1);
+        std::string entry = text.substr(line + 1, end == std::string::npos ? std::string::npos : end - line - 1);
+        if (!entry.empty() && entry.back() == '\r') entry.pop_back();
+        size_t eq = entry.find('=');
+        if (eq != std::string::npos) {
+            values[entry.substr(0, eq)] = entry.substr(eq + 1);
+            keys += (keys.empty() ? "" : " ") + entry.substr(0, eq);
+        }
+        line = end;
+    }
+    return keys;
+}
+
+bool KeyExists(const char* path) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::string Win98DriverFolder() {
+    char folder[MAX_PATH * 2] = "";
+    DWORD needed = 0;
+    GetPrinterDriverDirectoryA(nullptr, const_cast<char*>("Windows 4.0"), 1,
+                               reinterpret_cast<BYTE*>(folder), sizeof folder, &needed);
+    return std::string(folder) + "\\";
+}
+
+}  // namespace
+
+TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
+    // setup.exe alone is told it runs on Windows 98.
+    const char* appKey = "Software\\Wine\\AppDefaults\\setup.exe";
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, appKey, "Version", REG_SZ, "win98", 6), ERROR_SUCCESS);
+    // This build has no Windows 98 libraries; Wine runs the 64-bit ones in their place.
+    std::string medium = FolderOf(program);
+    PutBuiltFile(medium, "win98\\veskmon.dll", "veskmon.dll");
+    PutBuiltFile(medium, "win98\\veskproc.dll", "veskproc.dll");
+    // Installed before: the monitor, the print processor and the model's driver.
+    WriteProfileStringA("Vesk Ports", "VESK", "COM1:,9600,n,8,1");
+    ASSERT_TRUE(InstallIntoSystemDirectory(L"veskmon.dll"));
+    MONITOR_INFO_2A monitor{const_cast<char*>("Vesk Port Monitor"), nullptr, const_cast<char*>("veskmon.dll")};
+    ASSERT_TRUE(AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&monitor))) << GetLastError();
+    ASSERT_TRUE(AddPrintProcessorA(nullptr, const_cast<char*>("Windows 4.0"), const_cast<char*>("veskproc.dll"),
+                                   const_cast<char*>("Vesk Print Processor")));
+    ASSERT_TRUE(KeyExists(kWin98ProcessorKey));
+    DRIVER_INFO_3A driver{};
+    driver.pName = const_cast<char*>("Kx310");
+    driver.pEnvironment = const_cast<char*>("Windows 4.0");
+    driver.pDriverPath = driver.pDataFile = driver.pConfigFile = const_cast<char*>("vesk.drv");
+    ASSERT_TRUE(AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&driver))) << GetLastError();
+    // What Windows 98 would install has no counterpart in Wine's own environment: the
+    // printer's driver and print processor are made known there for the resumed run.
+    RegisterPrintProcessorForTests();
+    AddTestDriver("Kx310");
+    // Windows 98 has its print processor directory; Wine makes only its own.
+    char processors[MAX_PATH * 2] = "";
+    DWORD needed = 0;
+    ASSERT_TRUE(GetPrintProcessorDirectoryA(nullptr, const_cast<char*>("Windows 4.0"), 1,
+                                            reinterpret_cast<BYTE*>(processors), sizeof processors, &needed));
+    PutFile(std::string(processors) + "\\", "placeholder", "");
+    // The driver's library is in use: its replacement must wait for a restart.
+    std::string held = Win98DriverFolder() + "vesk.drv";
+    PutFile(Win98DriverFolder(), "vesk.drv", "in use");
+    HANDLE inUse = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(inUse, INVALID_HANDLE_VALUE);
+    RunEntryGuard runEntry;
+    DeleteRunEntry();
+
+    {
+        SetupProcess setup(program, nullptr);
+        ASSERT_TRUE(setup.wizard());
+        HWND finish = WalkToFinish(setup.wizard(), {false, false, true});
+        ASSERT_TRUE(finish);
+        PostClick(finish, kFinishButton);
+        HWND restart = setup.Message(kRunLimitMs);
+        ASSERT_TRUE(restart);
+        EXPECT_EQ(MessageText(restart),
+                  "You need to restart the computer for the changes to take effect.\nDo you want to "
+                  "restart the computer.");
+        // Everything is saved before the question.
+        std::map<std::string, std::string> saved;
+        EXPECT_EQ(SavedKeys(saved), kSavedKeys);
+        EXPECT_EQ(saved["gstrPort"], "COM1:");
+        EXPECT_EQ(saved["PrinterInfo_PrinterName"], "Kx310");
+        EXPECT_EQ(saved["PrinterInfo_ShareName"], "");
+        EXPECT_EQ(saved["gbTestPage"], "0");
+        EXPECT_EQ(RunEntry(), "\"" + program + "\" install");
+        auto monitors = MonitorNames();
+        EXPECT_EQ(std::find(monitors.begin(), monitors.end(), "Vesk Port Monitor"), monitors.end());
+        EXPECT_FALSE(KeyExists(kWin98ProcessorKey));
+        Answer(restart, IDNO);
+        EXPECT_TRUE(setup.Ended(kWaitMs)) << "the wizard stayed open after the question";
+    }
+    CloseHandle(inUse);
+
+    // Windows starts setup again with "install": it finishes by itself.
+    sim.Reset();
+    SetupProcess resumed(program, "install");
+    ASSERT_TRUE(resumed.wizard());
+    EXPECT_EQ(RunEntry(), std::nullopt);
+    EXPECT_TRUE(VisiblePage(resumed.wizard(), kFinishPortValue)) << "the finish page is not shown";
+    ASSERT_TRUE(resumed.RunsToItsEnd());
+    const InstalledPrinter* printer = FindPrinter(LocalPrinters(), "Kx310");
+    ASSERT_TRUE(printer);
+    EXPECT_EQ(printer->port, "VESK");
+    EXPECT_EQ(printer->driver, "Kx310");
+    EXPECT_EQ(sim.Paper(), "") << "a test page was printed although none was asked for";
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, appKey, "Version");
+}
