@@ -19,6 +19,7 @@
 #include "simulator.h"
 #include "start_up.h"
 #include "test_env.h"
+#include "wizard_test.h"
 
 using namespace st;
 using namespace vt;
@@ -141,18 +142,12 @@ HWND PageWith(HWND wizard, int id, int notId) {
 // Clicks from the licence page to the finish page, as a person does, choosing Kx310; returns
 // the finish page.
 HWND WalkToFinish(HWND wizard, const Answers& answers) {
-    HWND licence = WaitForPage(wizard, IDC_ACCEPT);
-    if (!licence) return nullptr;
-    Click(licence, IDC_ACCEPT);
-    Click(licence, IDC_NEXT);
-    HWND port = WaitForPage(wizard, IDC_COM_PORT);
-    if (!port) return nullptr;
-    int selected = -1;
-    std::vector<std::wstring> ports = ComboItems(port, IDC_COM_PORT, &selected);
-    EXPECT_TRUE(selected >= 0 && ports[selected] == L"COM1:") << "COM1: is not the chosen port";
-    if (!answers.confirmPrinter) Click(port, IDC_NO_CONFIRM);
-    Click(port, IDC_NEXT);
-    HWND model = WaitForPage(wizard, IDC_MODEL_LIST);
+    HWND model = WalkToModelPage(wizard, [&](HWND port) {
+        int selected = -1;
+        std::vector<std::wstring> ports = ComboItems(port, IDC_COM_PORT, &selected);
+        EXPECT_TRUE(selected >= 0 && ports[selected] == L"COM1:") << "COM1: is not the chosen port";
+        if (!answers.confirmPrinter) Click(port, IDC_NO_CONFIRM);
+    });
     if (!model || !ChooseListItem(model, IDC_MODEL_LIST, "Kx310")) return nullptr;
     Click(model, IDC_NEXT);
     // With the model's driver installed, the existing-driver page comes first: kept.

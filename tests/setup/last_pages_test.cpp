@@ -45,11 +45,7 @@ protected:
         wizardFrame.SetInstallationSteps(&CountInstallation);
         return RunWizard(wizardFrame, [&](HWND wizard) {
             ASSERT_TRUE(wizard);
-            HWND licence = WaitForPage(wizard, IDC_ACCEPT);
-            Click(licence, IDC_ACCEPT);
-            Click(licence, IDC_NEXT);
-            Click(WaitForPage(wizard, IDC_COM_PORT), IDC_NEXT);
-            HWND page = WaitForPage(wizard, IDC_MODEL_LIST);
+            HWND page = WalkToModelPage(wizard);
             ASSERT_TRUE(page);
             ASSERT_TRUE(ChooseListItem(page, IDC_MODEL_LIST, model));
             Click(page, IDC_NEXT);

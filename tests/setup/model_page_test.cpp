@@ -19,11 +19,7 @@ protected:
     void OnModelPage(const std::function<void(HWND wizard, HWND page)>& script) {
         RunWizard(frame, [&](HWND wizard) {
             ASSERT_TRUE(wizard);
-            HWND licence = WaitForPage(wizard, IDC_ACCEPT);
-            Click(licence, IDC_ACCEPT);
-            Click(licence, IDC_NEXT);
-            Click(WaitForPage(wizard, IDC_COM_PORT), IDC_NEXT);
-            HWND page = WaitForPage(wizard, IDC_MODEL_LIST);
+            HWND page = WalkToModelPage(wizard);
             ASSERT_TRUE(page);
             script(wizard, page);
             PostMessageA(wizard, WM_CLOSE, 0, 0);

@@ -29,8 +29,7 @@ HWND ToPortPage(HWND wizard) {
 }
 
 HWND ToModelPage(HWND wizard) {
-    Click(ToPortPage(wizard), IDC_NEXT);
-    return WaitForPage(wizard, IDC_MODEL_LIST);
+    return WalkToModelPage(wizard);
 }
 
 HWND ToPage(HWND wizard, int index) {
