@@ -185,7 +185,7 @@ bool CopyDriverFiles(const std::string& sourceFolder, DriverFiles& files, bool i
         DeleteFileA(target.c_str());
         if (CopySetupFile(sourceFolder, name, directory)) continue;
         // Windows 98 holds a driver in use: it is replaced after a restart.
-        if (name == files.pDriverPath && inUseTolerated) {
+        if (name == files.pDriverPath && inUseTolerated && FileInUse(GetLastError())) {
             Choices().gbRebootNeeded = true;
             return false;
         }

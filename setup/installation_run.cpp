@@ -1,6 +1,8 @@
 #include "installation_run.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "driver_install.h"
 #include "install_choices.h"
@@ -37,17 +39,25 @@ PrinterPortRecord PortRecord(const std::string& portName, const std::string& set
 }
 
 // The port's default configuration. The platform is offered a buffer larger than the
-// configuration itself, as a provider may add data of its own; only the configuration is
-// kept.
+// configuration itself, as a provider may add data of its own (and a larger one still when
+// it asks for more); only the configuration is kept.
 COMMCONFIG DefaultConfig(const char* comName) {
-    alignas(COMMCONFIG) BYTE buffer[kDefaultConfigBufferSize] = {};
-    static_assert(sizeof buffer >= sizeof(COMMCONFIG));
-    auto* config = reinterpret_cast<COMMCONFIG*>(buffer);
-    config->dwSize = sizeof(COMMCONFIG);
-    config->dwProviderSubType = PST_RS232;
-    DWORD size = sizeof buffer;
     COMMCONFIG result{};
-    if (GetDefaultCommConfigA(comName, config, &size)) std::memcpy(&result, buffer, sizeof result);
+    DWORD size = kDefaultConfigBufferSize;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::vector<BYTE> buffer(std::max<DWORD>(size, sizeof(COMMCONFIG)), 0);
+        auto* config = reinterpret_cast<COMMCONFIG*>(buffer.data());
+        config->dwSize = sizeof(COMMCONFIG);
+        config->dwProviderSubType = PST_RS232;
+        size = static_cast<DWORD>(buffer.size());
+        if (GetDefaultCommConfigA(comName, config, &size)) {
+            std::memcpy(&result, buffer.data(), sizeof result);
+            break;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= buffer.size() ||
+            size > kMaxDefaultConfigSize)
+            break;
+    }
     return result;
 }
 
@@ -66,6 +76,18 @@ InstallOutcome RestartOrStop() {
 }  // namespace
 
 std::string CheckPrinterPort(const std::string& portName, const std::string& settings) {
+    // Without a port or with settings the platform cannot read (a resume whose saved state
+    // is gone) nothing could be stored for the monitor but a broken entry.
+    DCB check{};
+    check.DCBlength = sizeof check;
+    std::string bare = portName.substr(0, portName.find(':'));
+    // (Some platforms accept an empty text and leave the block's data bits at 0.)
+    if (bare.empty() || bare.size() >= sizeof(PrinterPortRecord::ComName) || settings.empty() ||
+        !BuildCommDCBA(settings.c_str(), &check) || check.BaudRate == 0 || check.ByteSize < 5 ||
+        check.ByteSize > 8) {
+        ShowSystemError(ERROR_INVALID_PARAMETER);
+        return {};
+    }
     const COMMCONFIG none{};
     PrinterPortRecord probe = PortRecord(portName, settings, none);
     probe.Config = PortRecord(portName, settings, DefaultConfig(probe.ComName)).Config;
@@ -93,7 +115,11 @@ std::string CheckPrinterPort(const std::string& portName, const std::string& set
     PrinterPortRecord store = PortRecord(portName, settings, none);
     SetPortHandle(store, device);
     std::string stored;
-    if (StorePortSettings(store, stored) != 0) return {};
+    if (StorePortSettings(store, stored) != 0) {
+        // The store shows nothing itself; a run must not end without saying why.
+        ShowEngineMessage(kStoreFailedText);
+        return {};
+    }
     return std::string(1, '\1');
 }
 

@@ -10,8 +10,14 @@
 
 // The pause between the printer's creation and its test page.
 inline constexpr DWORD kTestPageDelayMs = 1000;
-// The buffer the platform is given for a port's default configuration.
+// The buffer the platform is given for a port's default configuration, and the most it may
+// ask for instead.
 inline constexpr DWORD kDefaultConfigBufferSize = 64;
+inline constexpr DWORD kMaxDefaultConfigSize = 4096;
+// Shown when the chosen settings could not be given to the printer or stored for the monitor.
+inline constexpr char kStoreFailedText[] =
+    "The printer settings could not be stored. Please check that the printer is switched on "
+    "and connected, and try again.";
 
 // The steps of an installation for the frame's RunInstallation (which shows the wait window
 // around them).

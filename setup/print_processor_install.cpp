@@ -107,7 +107,7 @@ bool CopyPrintProcessor(const std::string& sourceFolder, const std::string& file
     directory.data.push_back(0);
     std::string target = WithBackslash(reinterpret_cast<const char*>(directory.data.data()));
     if (CopySetupFile(sourceFolder, fileName, target)) return true;
-    if (inUseTolerated) {
+    if (inUseTolerated && FileInUse(GetLastError())) {
         Choices().gbRebootNeeded = true;
         return false;
     }

@@ -204,6 +204,12 @@ void CSetupDlg::CancelWizard() {
 }
 
 void CSetupDlg::RunInstallation() {
+    // The steps' message boxes and dialogs let queued clicks and the resume timer through:
+    // none of them may start a second run inside this one.
+    if (m_running) return;
+    m_running = true;
+    KillTimer(m_hWnd, kResumeTimer);
+    EnableWindow(m_hWnd, FALSE);
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     if (!m_pleaseWait.GetSafeHwnd()) m_pleaseWait.Create(m_hWnd);
     if (HWND wait = m_pleaseWait.GetSafeHwnd()) {
@@ -220,6 +226,8 @@ void CSetupDlg::RunInstallation() {
         m_installationSteps ? m_installationSteps(*this) : InstallOutcome::Stopped;
     m_pleaseWait.DestroyWindow();
     SetCursor(previous);
+    EnableWindow(m_hWnd, TRUE);
+    m_running = false;
     if (outcome != InstallOutcome::Stopped) EndDialog(IDCANCEL);
 }
 

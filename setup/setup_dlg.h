@@ -101,4 +101,5 @@ private:
     DriverQuery m_driverInstalled;
     PrinterCountQuery m_countPrinters;
     bool m_countFailureShown = false;
+    bool m_running = false;
 };

@@ -39,3 +39,8 @@ bool CopySetupFile(const std::string& sourceFolder, const std::string& fileName,
 std::string CopyFailureText(const std::string& sourceFolder, const std::string& fileName) {
     return "Could not copy file " + sourceFolder + fileName;
 }
+
+bool FileInUse(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED || error == ERROR_USER_MAPPED_FILE;
+}

@@ -22,6 +22,11 @@ std::string WithBackslash(std::string folder);
 bool CopySetupFile(const std::string& sourceFolder, const std::string& fileName,
                    const std::string& targetFolder);
 
+// True when a copy failed with `error` because the target is in use (Windows 98 replaces such
+// a file only after a restart); any other failure, a file missing from the medium for one,
+// would fail again after the restart.
+bool FileInUse(DWORD error);
+
 // The text shown when a file cannot be copied from the medium: "Could not copy file " with
 // the folder the step copies from and the file's name.
 std::string CopyFailureText(const std::string& sourceFolder, const std::string& fileName);

@@ -71,10 +71,16 @@ HBITMAP LoadMonochromeBitmap(UINT id) {
     if (c.source && c.target) {
         c.sourceOld = SelectObject(c.source, c.loaded);
         c.targetOld = SelectObject(c.target, mono);
-        // White pixels stay white and all others (the drawing's black) become black.
+        // White pixels stay white and all others (the drawing's black) become black. The
+        // platforms differ in how they reduce colours to a two-colour section (the nearest
+        // colour, or the background colour against all others); the stored drawing has only
+        // black and white pixels, which both rules keep.
         SetBkColor(c.source, RGB(255, 255, 255));
         copied = c.sourceOld && c.targetOld &&
                  BitBlt(c.target, 0, 0, stored.bmWidth, stored.bmHeight, c.source, 0, 0, SRCCOPY);
+        // Out of the context before it can be handed on or deleted.
+        if (c.targetOld) SelectObject(c.target, c.targetOld);
+        c.targetOld = nullptr;
     }
     if (!copied) {
         DeleteObject(mono);
@@ -102,10 +108,11 @@ bool PrintTestPage(const std::string& printerName) {
     document.lpszDocName = kTestPageDocument;
     if (StartDocA(r.printer, &document) <= 0) return false;
     if (StartPage(r.printer) <= 0) return false;
-    if (StretchDIBits(r.printer, 0, 0, image.bmWidth, image.bmHeight, 0, 0, image.bmWidth,
-                      image.bmHeight, image.bmBits, reinterpret_cast<BITMAPINFO*>(&info),
-                      DIB_RGB_COLORS, SRCCOPY) == static_cast<int>(GDI_ERROR))
-        return false;
+    // Failure is 0 (or GDI_ERROR on some drivers); a drawing of no lines is no test page.
+    int lines = StretchDIBits(r.printer, 0, 0, image.bmWidth, image.bmHeight, 0, 0, image.bmWidth,
+                              image.bmHeight, image.bmBits, reinterpret_cast<BITMAPINFO*>(&info),
+                              DIB_RGB_COLORS, SRCCOPY);
+    if (lines == 0 || lines == static_cast<int>(GDI_ERROR)) return false;
     if (EndPage(r.printer) <= 0) return false;
     return EndDoc(r.printer) > 0;
 }

@@ -14,6 +14,7 @@
 
 #include "dialog_driver.h"
 #include "engine_fixture.h"
+#include "installation_run.h"
 #include "resource.h"
 #include "setup_fixture.h"
 #include "simulator.h"
@@ -330,7 +331,7 @@ TEST_F(InstallRun, PrinterAtOtherSettingsIsAskedForThemAndSwitched) {
     ASSERT_TRUE(finish);
     PostClick(finish, kFinishButton);
 
-    HWND question = setup.Message();
+    HWND question = setup.Message(kRunLimitMs);
     ASSERT_TRUE(question) << "no message when the printer did not answer";
     EXPECT_EQ(MessageText(question),
               "Unable to communicate with the printer.\nDo you want to continue installation using "
@@ -388,7 +389,7 @@ TEST_F(InstallRun, CancelledSettingsStopTheRunAndASecondRunAfterARemovalKeepsSpo
     ASSERT_TRUE(replace);
     EXPECT_EQ(MessageText(replace).rfind("The printer is already installed.", 0), 0u);
     Answer(replace, IDYES);
-    HWND question = setup.Message();
+    HWND question = setup.Message(kRunLimitMs);
     ASSERT_TRUE(question);
     Answer(question, IDCANCEL);
     HWND present = setup.Dialog("COM1");
@@ -396,7 +397,8 @@ TEST_F(InstallRun, CancelledSettingsStopTheRunAndASecondRunAfterARemovalKeepsSpo
     Answer(present, IDCANCEL);
 
     // Stopped: the wizard is open on its last page, nothing is created.
-    ASSERT_TRUE(WaitUntil([&] { return !setup.Dialog("COM1", 0) && VisiblePage(setup.wizard(), kFinishPortValue); }));
+    ASSERT_TRUE(WaitUntil([&] { return !setup.Dialog("COM1", 0) && !setup.Dialog("Please wait...", 0); }));
+    EXPECT_TRUE(VisiblePage(setup.wizard(), kFinishPortValue));
     EXPECT_FALSE(setup.Ended(1000));
     EXPECT_FALSE(FindPrinter(LocalPrinters(), "Kx310")) << "the old printer was removed";
     EXPECT_FALSE(FindPrinter(LocalPrinters(), "Kx310 (Copy 2)"));
@@ -538,10 +540,27 @@ TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
     EXPECT_EQ(RunEntry(), std::nullopt);
     EXPECT_TRUE(VisiblePage(resumed.wizard(), kFinishPortValue)) << "the finish page is not shown";
     ASSERT_TRUE(resumed.RunsToItsEnd());
-    const InstalledPrinter* printer = FindPrinter(LocalPrinters(), "Kx310");
+    auto printers = LocalPrinters();
+    const InstalledPrinter* printer = FindPrinter(printers, "Kx310");
     ASSERT_TRUE(printer);
     EXPECT_EQ(printer->port, "VESK");
     EXPECT_EQ(printer->driver, "Kx310");
+    EXPECT_EQ(printer->processor, "Vesk Print Processor");
     EXPECT_EQ(sim.Paper(), "") << "a test page was printed although none was asked for";
     RegDeleteKeyValueA(HKEY_CURRENT_USER, appKey, "Version");
+}
+
+// A run whose port or settings are missing (a resume whose saved state is gone) stops with a
+// message instead of storing a broken entry for the monitor.
+TEST(CheckPrinterPort, RefusesAPortOrSettingsItCannotStore) {
+    WriteProfileStringA("Vesk Ports", "VESK", "COM2:,19200,n,8,1");
+    for (auto [port, settings] : {std::pair<const char*, const char*>{"", "9600,n,8,1"},
+                                  {"COM1:", ""}, {"COM1:", "fast"}, {"COM12345:", "9600,n,8,1"}}) {
+        SCOPED_TRACE(std::string(port) + " " + settings);
+        MessageCatcher messages;
+        EXPECT_EQ(CheckPrinterPort(port, settings), "");
+        EXPECT_EQ(messages.Messages().size(), 1u);
+    }
+    EXPECT_EQ(ProfileValue("Vesk Ports", "VESK"), "COM2:,19200,n,8,1");
+    WriteProfileStringA("Vesk Ports", nullptr, nullptr);
 }

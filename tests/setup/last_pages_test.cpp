@@ -24,8 +24,15 @@ int TwoKx310Printers(const std::string& prefix, DWORD& error) {
 int NoPrinters(const std::string&, DWORD& error) { error = 0; return 0; }
 
 int g_installations = 0;
-InstallOutcome CountInstallation(CSetupDlg&) {
-    ++g_installations;
+InstallOutcome CountInstallation(CSetupDlg& frame) {
+    // A second click on Finish, arriving while the run lets messages through (as its message
+    // boxes do), must not start a run inside this one.
+    if (++g_installations == 1 && frame.CurrentPage()) {
+        PostMessageA(GetDlgItem(frame.CurrentPage()->GetSafeHwnd(), IDC_PAGE_CANCEL), BM_CLICK, 0, 0);
+        MSG msg;
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 300; Sleep(10))
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
     return InstallOutcome::Stopped;  // the wizard stays open
 }
 
