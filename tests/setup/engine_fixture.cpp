@@ -133,13 +133,44 @@ std::string SystemFolder() {
     return std::string(folder, chars) + "\\";
 }
 
-std::string DriverFolder() {
+std::string DriverFolder(const char* environment) {
     char folder[MAX_PATH * 2];
     DWORD needed = 0;
-    if (!GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(folder),
-                                    sizeof(folder), &needed))
+    if (!GetPrinterDriverDirectoryA(nullptr, const_cast<char*>(environment), 1,
+                                    reinterpret_cast<BYTE*>(folder), sizeof(folder), &needed))
         return "";
     return std::string(folder) + "\\";
+}
+
+std::string PrintProcessorFolder(const char* environment) {
+    char folder[MAX_PATH * 2];
+    DWORD needed = 0;
+    if (!GetPrintProcessorDirectoryA(nullptr, const_cast<char*>(environment), 1,
+                                     reinterpret_cast<BYTE*>(folder), sizeof(folder), &needed))
+        return "";
+    return std::string(folder) + "\\";
+}
+
+std::string ProfileText(const char* section, const char* key) {
+    char value[256] = "";
+    GetProfileStringA(section, key, "(missing)", value, sizeof value);
+    return value;
+}
+
+std::string DefaultPrinter() {
+    char name[512];
+    DWORD chars = sizeof(name);
+    return GetDefaultPrinterA(name, &chars) ? name : "";
+}
+
+DWORD ServiceState(const char* name) {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name, SERVICE_QUERY_STATUS) : nullptr;
+    SERVICE_STATUS status{};
+    if (service) QueryServiceStatus(service, &status);
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    return status.dwCurrentState;
 }
 
 namespace {
@@ -159,6 +190,17 @@ std::vector<BYTE> Listed(const std::function<BOOL(BYTE*, DWORD, DWORD*, DWORD*)>
 }
 
 }  // namespace
+
+bool PrintProcessorListed(const char* name) {
+    DWORD count = 0;
+    std::vector<BYTE> buffer = Listed(
+        [](BYTE* b, DWORD s, DWORD* n, DWORD* r) { return EnumPrintProcessorsA(nullptr, nullptr, 1, b, s, n, r); },
+        count);
+    auto* items = reinterpret_cast<const PRINTPROCESSOR_INFO_1A*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i)
+        if (Text(items[i].pName) == name) return true;
+    return false;
+}
 
 std::vector<InstalledDriver> InstalledDrivers() {
     DWORD count = 0;

@@ -48,9 +48,20 @@ void ChooseModel(const std::string& medium, const char* model);
 // Makes "Vesk Print Processor" known to the spooler, so that printers can name it.
 void RegisterPrintProcessorForTests();
 
-// The system directory and the spooler's driver directory, ending in "\".
+// The system directory, and the spooler's driver and print processor directories for
+// `environment` (null: this program's own), each ending in "\".
 std::string SystemFolder();
-std::string DriverFolder();
+std::string DriverFolder(const char* environment = nullptr);
+std::string PrintProcessorFolder(const char* environment = nullptr);
+// Whether the spooler lists a print processor of exactly `name` for this program's environment.
+bool PrintProcessorListed(const char* name);
+
+// A key of the win.ini profile, or "(missing)".
+std::string ProfileText(const char* section, const char* key);
+// The default printer's name, or "".
+std::string DefaultPrinter();
+// The state of the service `name` (SERVICE_RUNNING …), or 0 when it cannot be read.
+DWORD ServiceState(const char* name);
 
 struct InstalledDriver {
     std::string name, environment, driverPath, dataFile, configFile, helpFile;

@@ -171,12 +171,6 @@ HWND WalkToFinish(HWND wizard, const Answers& answers) {
     return WaitForPage(wizard, kFinishPortValue);
 }
 
-std::string ProfileValue(const char* section, const char* key) {
-    char value[256] = "";
-    GetProfileStringA(section, key, "(missing)", value, sizeof value);
-    return value;
-}
-
 bool FormValueExists() {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Forms", 0,
@@ -192,50 +186,6 @@ void PutFormValue() {
     ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Forms",
                               "58 mm Roll Paper", REG_BINARY, form, sizeof form),
               ERROR_SUCCESS);
-}
-
-DWORD SpoolerState() {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE service = manager ? OpenServiceA(manager, "Spooler", SERVICE_QUERY_STATUS) : nullptr;
-    SERVICE_STATUS status{};
-    if (service) QueryServiceStatus(service, &status);
-    if (service) CloseServiceHandle(service);
-    if (manager) CloseServiceHandle(manager);
-    return status.dwCurrentState;
-}
-
-void StopSpooler() {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE service = manager ? OpenServiceA(manager, "Spooler", SERVICE_STOP | SERVICE_QUERY_STATUS) : nullptr;
-    SERVICE_STATUS status{};
-    if (service) ControlService(service, SERVICE_CONTROL_STOP, &status);
-    if (service) CloseServiceHandle(service);
-    if (manager) CloseServiceHandle(manager);
-    ASSERT_TRUE(WaitUntil([] { return SpoolerState() == SERVICE_STOPPED; }, 10000));
-}
-
-bool PrintProcessorListed(const char* name) {
-    DWORD needed = 0, returned = 0;
-    EnumPrintProcessorsA(nullptr, nullptr, 1, nullptr, 0, &needed, &returned);
-    std::vector<BYTE> buffer(needed ? needed : 1);
-    if (!EnumPrintProcessorsA(nullptr, nullptr, 1, buffer.data(), needed, &needed, &returned)) return false;
-    auto* items = reinterpret_cast<PRINTPROCESSOR_INFO_1A*>(buffer.data());
-    for (DWORD i = 0; i < returned; ++i)
-        if (items[i].pName && std::strcmp(items[i].pName, name) == 0) return true;
-    return false;
-}
-
-std::string PrintProcessorFolder() {
-    char folder[MAX_PATH * 2] = "";
-    DWORD needed = 0;
-    GetPrintProcessorDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(folder), sizeof folder, &needed);
-    return std::string(folder) + "\\";
-}
-
-std::string DefaultPrinter() {
-    char name[256] = "";
-    DWORD chars = sizeof name;
-    return GetDefaultPrinterA(name, &chars) ? name : "";
 }
 
 // Sends `data` as a raw job through the spooler to `printer`.
@@ -272,7 +222,7 @@ protected:
 
 TEST_F(InstallRun, FreshMachineInstallsEverythingPrintsTheTestPageAndEnds) {
     PutFormValue();
-    ASSERT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+    ASSERT_EQ(ServiceState("Spooler"), static_cast<DWORD>(SERVICE_STOPPED));
     SetupProcess setup(program, nullptr);
     ASSERT_TRUE(setup.wizard());
     HWND finish = WalkToFinish(setup.wizard(), {});
@@ -283,8 +233,8 @@ TEST_F(InstallRun, FreshMachineInstallsEverythingPrintsTheTestPageAndEnds) {
     ASSERT_TRUE(setup.RunsToItsEnd());
 
     EXPECT_FALSE(FormValueExists());
-    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING)) << "the spooler was restarted";
-    EXPECT_EQ(ProfileValue("Vesk Ports", "VESK"), "COM1:,9600,n,8,1");
+    EXPECT_EQ(ServiceState("Spooler"), static_cast<DWORD>(SERVICE_RUNNING)) << "the spooler was restarted";
+    EXPECT_EQ(ProfileText("Vesk Ports", "VESK"), "COM1:,9600,n,8,1");
 
     auto drivers = InstalledDrivers();
     const InstalledDriver* driver = FindDriver(drivers, "Kx310");
@@ -350,7 +300,7 @@ TEST_F(InstallRun, PrinterAtOtherSettingsIsAskedForThemAndSwitched) {
     auto state = sim.Sync();
     EXPECT_EQ(state["switches"], "1");
     EXPECT_EQ(state["settings"].rfind("9600", 0), 0u) << state["settings"];
-    EXPECT_EQ(ProfileValue("Vesk Ports", "VESK"), "COM1:,9600,n,8,1");
+    EXPECT_EQ(ProfileText("Vesk Ports", "VESK"), "COM1:,9600,n,8,1");
     EXPECT_TRUE(FindPrinter(LocalPrinters(), "Kx310"));
 }
 
@@ -365,7 +315,7 @@ TEST_F(InstallRun, WithoutConfirmingNothingGoesOnTheLineAndTheSettingsAreStored)
     PostClick(finish, kFinishButton);
     ASSERT_TRUE(setup.RunsToItsEnd());
     EXPECT_EQ(Hex(BytesFromPc(sim.WireLog())), "");
-    EXPECT_EQ(ProfileValue("Vesk Ports", "VESK"), "COM1:,9600,n,8,1");
+    EXPECT_EQ(ProfileText("Vesk Ports", "VESK"), "COM1:,9600,n,8,1");
     EXPECT_TRUE(FindPrinter(LocalPrinters(), "Kx310"));
 }
 
@@ -375,7 +325,7 @@ TEST_F(InstallRun, CancelledSettingsStopTheRunAndASecondRunAfterARemovalKeepsSpo
     AddTestDriver("Kx310");
     AddTestPrinter("Kx310", "Kx310");
     PutFormValue();
-    StopSpooler();
+    ASSERT_EQ(ServiceState("Spooler"), static_cast<DWORD>(SERVICE_STOPPED));
     sim.Control("silent on");
     sim.Sync();
 
@@ -403,7 +353,7 @@ TEST_F(InstallRun, CancelledSettingsStopTheRunAndASecondRunAfterARemovalKeepsSpo
     EXPECT_FALSE(FindPrinter(LocalPrinters(), "Kx310")) << "the old printer was removed";
     EXPECT_FALSE(FindPrinter(LocalPrinters(), "Kx310 (Copy 2)"));
     EXPECT_TRUE(FormValueExists());
-    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(ServiceState("Spooler"), static_cast<DWORD>(SERVICE_STOPPED));
 
     // Finish again, the printer answering now: the run installs without restarting the
     // spooler or touching the forms.
@@ -413,7 +363,7 @@ TEST_F(InstallRun, CancelledSettingsStopTheRunAndASecondRunAfterARemovalKeepsSpo
     ASSERT_TRUE(setup.RunsToItsEnd());
     EXPECT_TRUE(FindPrinter(LocalPrinters(), "Kx310 (Copy 2)"));
     EXPECT_TRUE(FormValueExists());
-    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(ServiceState("Spooler"), static_cast<DWORD>(SERVICE_STOPPED));
 }
 
 namespace {
@@ -457,14 +407,6 @@ bool KeyExists(const char* path) {
     return true;
 }
 
-std::string Win98DriverFolder() {
-    char folder[MAX_PATH * 2] = "";
-    DWORD needed = 0;
-    GetPrinterDriverDirectoryA(nullptr, const_cast<char*>("Windows 4.0"), 1,
-                               reinterpret_cast<BYTE*>(folder), sizeof folder, &needed);
-    return std::string(folder) + "\\";
-}
-
 }  // namespace
 
 TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
@@ -493,14 +435,11 @@ TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
     RegisterPrintProcessorForTests();
     AddTestDriver("Kx310");
     // Windows 98 has its print processor directory; Wine makes only its own.
-    char processors[MAX_PATH * 2] = "";
-    DWORD needed = 0;
-    ASSERT_TRUE(GetPrintProcessorDirectoryA(nullptr, const_cast<char*>("Windows 4.0"), 1,
-                                            reinterpret_cast<BYTE*>(processors), sizeof processors, &needed));
-    PutFile(std::string(processors) + "\\", "placeholder", "");
+    ASSERT_NE(PrintProcessorFolder("Windows 4.0"), "");
+    PutFile(PrintProcessorFolder("Windows 4.0"), "placeholder", "");
     // The driver's library is in use: its replacement must wait for a restart.
-    std::string held = Win98DriverFolder() + "vesk.drv";
-    PutFile(Win98DriverFolder(), "vesk.drv", "in use");
+    std::string held = DriverFolder("Windows 4.0") + "vesk.drv";
+    PutFile(DriverFolder("Windows 4.0"), "vesk.drv", "in use");
     HANDLE inUse = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(inUse, INVALID_HANDLE_VALUE);
     RunEntryGuard runEntry;
@@ -561,6 +500,6 @@ TEST(CheckPrinterPort, RefusesAPortOrSettingsItCannotStore) {
         EXPECT_EQ(CheckPrinterPort(port, settings), "");
         EXPECT_EQ(messages.Messages().size(), 1u);
     }
-    EXPECT_EQ(ProfileValue("Vesk Ports", "VESK"), "COM2:,19200,n,8,1");
+    EXPECT_EQ(ProfileText("Vesk Ports", "VESK"), "COM2:,19200,n,8,1");
     WriteProfileStringA("Vesk Ports", nullptr, nullptr);
 }

@@ -219,9 +219,7 @@ TEST_F(Detection, TheStoreSwitchesAnOpenPrinterBeforeItWritesTheProfile) {
     std::string text;
     ASSERT_EQ(StorePortSettings(record, text), 0u);
     EXPECT_EQ(text, "COM1:,9600,n,8,1");
-    char stored[100];
-    GetProfileStringA("Vesk Ports", "VESK", "", stored, sizeof(stored));
-    EXPECT_STREQ(stored, "COM1:,9600,n,8,1");
+    EXPECT_EQ(st::ProfileText("Vesk Ports", "VESK"), "COM1:,9600,n,8,1");
     sim.Sync();
     EXPECT_EQ(FromPc(sim), "");
 
@@ -240,8 +238,7 @@ TEST_F(Detection, TheStoreSwitchesAnOpenPrinterBeforeItWritesTheProfile) {
     EXPECT_TRUE(vt::SameBytes(FromPc(sim), std::string("\x1B\x58\x04" "9600,n,8,1") +
                                                std::string("\x1B\x58\x0B\x00\x00", 5)));
     EXPECT_EQ(sim.Count("switches"), 1);
-    GetProfileStringA("Vesk Ports", "VESK", "", stored, sizeof(stored));
-    EXPECT_STREQ(stored, "COM1:,9600,n,8,1");
+    EXPECT_EQ(st::ProfileText("Vesk Ports", "VESK"), "COM1:,9600,n,8,1");
     EXPECT_EQ(vt::OpenHandles(), before - 1) << "the store closes the device";
 
     // A printer that never sends XOFF: the store gives up at its bound, the profile as it was.
@@ -253,8 +250,7 @@ TEST_F(Detection, TheStoreSwitchesAnOpenPrinterBeforeItWritesTheProfile) {
     DWORD start = GetTickCount();
     EXPECT_EQ(StorePortSettings(record, text), 1u);
     EXPECT_LT(GetTickCount() - start, kStoreXoffLimitMs + 6000);
-    GetProfileStringA("Vesk Ports", "VESK", "", stored, sizeof(stored));
-    EXPECT_STREQ(stored, "COM2:,19200,e,7,1");
+    EXPECT_EQ(st::ProfileText("Vesk Ports", "VESK"), "COM2:,19200,e,7,1");
     EXPECT_EQ(vt::OpenHandles(), before - 1);
 }
 

@@ -13,12 +13,6 @@
 
 namespace {
 
-std::string DefaultPrinter() {
-    char name[512];
-    DWORD chars = sizeof(name);
-    return GetDefaultPrinterA(name, &chars) ? name : "";
-}
-
 class EnginePrinter : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -73,10 +67,10 @@ TEST_F(EnginePrinter, BecomesTheDefaultPrinter) {
     st::MessageCatcher messages;
     ASSERT_TRUE(CreatePrinter());
     EXPECT_TRUE(MakeDefaultPrinter("Till 2"));
-    EXPECT_EQ(DefaultPrinter(), "Till 2");
+    EXPECT_EQ(st::DefaultPrinter(), "Till 2");
     EXPECT_FALSE(MakeDefaultPrinter(""));
     EXPECT_FALSE(MakeDefaultPrinter("No such printer"));
-    EXPECT_EQ(DefaultPrinter(), "Till 2");
+    EXPECT_EQ(st::DefaultPrinter(), "Till 2");
 }
 
 TEST_F(EnginePrinter, CountsNamesThatBeginWithThePrefixInAnyCase) {

@@ -16,16 +16,6 @@ namespace {
 
 constexpr char kStubborn[] = "VeskStubbornService";
 
-DWORD StateOf(const char* name) {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE service = manager ? OpenServiceA(manager, name, SERVICE_QUERY_STATUS) : nullptr;
-    SERVICE_STATUS status{};
-    if (service) QueryServiceStatus(service, &status);
-    if (service) CloseServiceHandle(service);
-    if (manager) CloseServiceHandle(manager);
-    return status.dwCurrentState;
-}
-
 TEST(SpoolerRestart, StopsAndStartsTheSpoolerService) {
     st::MessageCatcher messages;
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
@@ -33,26 +23,26 @@ TEST(SpoolerRestart, StopsAndStartsTheSpoolerService) {
     SC_HANDLE spooler = OpenServiceA(manager, kSpoolerService, SERVICE_ALL_ACCESS);
     ASSERT_NE(spooler, nullptr);
     // Running first, so that the restart has something to stop.
-    if (StateOf(kSpoolerService) != SERVICE_RUNNING) {
+    if (st::ServiceState(kSpoolerService) != SERVICE_RUNNING) {
         ASSERT_EQ(StartServiceAndWait(spooler), 0u);
     }
-    ASSERT_EQ(StateOf(kSpoolerService), DWORD(SERVICE_RUNNING));
+    ASSERT_EQ(st::ServiceState(kSpoolerService), DWORD(SERVICE_RUNNING));
 
     DWORD start = GetTickCount();
     EXPECT_EQ(RestartSpooler(), 0u);
     DWORD took = GetTickCount() - start;
     EXPECT_GE(took, kSpoolerRestartPauseMs);
-    EXPECT_EQ(StateOf(kSpoolerService), DWORD(SERVICE_RUNNING));
+    EXPECT_EQ(st::ServiceState(kSpoolerService), DWORD(SERVICE_RUNNING));
     EXPECT_TRUE(messages.Messages().empty());
 
     // Already stopped: nothing to stop, and it is started.
     SERVICE_STATUS status{};
     ControlService(spooler, SERVICE_CONTROL_STOP, &status);
-    for (int i = 0; i < 50 && StateOf(kSpoolerService) != SERVICE_STOPPED; ++i) Sleep(100);
-    ASSERT_EQ(StateOf(kSpoolerService), DWORD(SERVICE_STOPPED));
+    for (int i = 0; i < 50 && st::ServiceState(kSpoolerService) != SERVICE_STOPPED; ++i) Sleep(100);
+    ASSERT_EQ(st::ServiceState(kSpoolerService), DWORD(SERVICE_STOPPED));
     EXPECT_EQ(StopServiceAndDependents(manager, spooler, true, 1000), 0u);
     EXPECT_EQ(RestartSpooler(), 0u);
-    EXPECT_EQ(StateOf(kSpoolerService), DWORD(SERVICE_RUNNING));
+    EXPECT_EQ(st::ServiceState(kSpoolerService), DWORD(SERVICE_RUNNING));
     CloseServiceHandle(spooler);
     CloseServiceHandle(manager);
 }
@@ -75,7 +65,7 @@ TEST(SpoolerRestart, AServiceThatIgnoresTheStopEndsInATimeout) {
     DWORD took = GetTickCount() - start;
     EXPECT_GE(took, timeout);
     EXPECT_LT(took, timeout + 2000);
-    EXPECT_EQ(StateOf(kStubborn), DWORD(SERVICE_RUNNING));
+    EXPECT_EQ(st::ServiceState(kStubborn), DWORD(SERVICE_RUNNING));
 
     // It will not stop: its process is ended.
     SERVICE_STATUS_PROCESS process{};
