@@ -10,8 +10,8 @@ DWORD ListedBaudRate(DWORD baudRate) {
 }
 
 DWORD GetBaudRate(DWORD baudRate) {
-    // Ten bits a character and a 50 ms window; computed in double precision and truncated
-    // twice, which gives 0 at 110 baud: no wake-up burst is possible there.
-    double t = 50.0 / (10.0 / static_cast<double>(ListedBaudRate(baudRate)));
-    return static_cast<DWORD>(t) / 1000;
+    // Ten bits a character and a 50 ms window: rate / 10 characters a second, a twentieth of
+    // that, so the rate divided by 200, truncated (0 at 110 baud: no wake-up burst is possible
+    // there). Integer arithmetic, so both builds agree whatever the FPU's precision.
+    return ListedBaudRate(baudRate) / 200;
 }
