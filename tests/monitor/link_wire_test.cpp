@@ -10,6 +10,7 @@
 
 #include "dialog_driver.h"
 #include "job_flow.h"
+#include "long_dos_names.h"
 #include "monitor_state.h"
 #include "printer_link.h"
 #include "profile.h"
@@ -35,6 +36,7 @@ struct Settings {
 class LinkWire : public ::testing::Test {
 protected:
     void SetUp() override {
+        VESK_SKIP_WITHOUT_LONG_DOS_NAMES();  // every open here goes through NONSPOOLED_COM1
         InitializeMonitorLocks();
         vt::WriteSection(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
         prompts.onQuestion = [this] { simAtQuestion.push_back(sim.Sync()); };

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "long_dos_names.h"
 #include "monitor_state.h"
 #include "port_list.h"
 #include "profile.h"
@@ -193,6 +194,7 @@ TEST_F(SerialOpen, DeviceOpenFailureShowsTheSystemsText) {
 }
 
 TEST_F(SerialOpen, SettingsOpenGoesThroughTheNonspooledName) {
+    VESK_SKIP_WITHOUT_LONG_DOS_NAMES();
     Store(L"COM1:,38400,n,8,2");
     LeaveFlowControlOn();
     VeskPortSettings settings{};

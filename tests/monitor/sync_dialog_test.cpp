@@ -10,12 +10,14 @@
 
 #include "dialog_driver.h"
 #include "fake_spooler.h"
+#include "long_dos_names.h"
 #include "monitor_library.h"
 #include "profile.h"
 #include "simulator.h"
 #include "test_env.h"
 
 TEST(SynchronisationDialogs, MismatchLeadsThroughTheDialogsAndTheNextJobPrints) {
+    VESK_SKIP_WITHOUT_LONG_DOS_NAMES();  // the synchronisation opens NONSPOOLED_COM1
     vt::ScopedSection section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
     vt::FakeSpooler spooler;
     spooler.Configure(L"session-zero", L"0");  // questions appear as windows of this process
