@@ -37,14 +37,82 @@ vesk_install_missing() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    vesk_sudo=""
+    [ "$(id -u)" -ne 0 ] && vesk_sudo=sudo
     # Wine's 32-bit side (for the i686 tests) comes from Debian's i386 architecture.
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        $sudo dpkg --add-architecture i386
+        $vesk_sudo dpkg --add-architecture i386
     fi
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    vesk_apt_update
+    if vesk_apt install -y -qq --no-install-recommends "${missing[@]}"; then return 0; fi
+    echo "apt-get install failed; updating the package lists and trying once more"
+    sleep 10
+    vesk_apt_update
+    if vesk_apt install -y -qq --no-install-recommends "${missing[@]}"; then return 0; fi
+    # One at a time, so that one package apt refuses names itself and keeps none of the
+    # others from being installed.
+    local refused=()
+    for pkg in "${missing[@]}"; do
+        vesk_installed "$pkg" && continue
+        vesk_apt install -y -qq --no-install-recommends "$pkg" >/dev/null 2>&1 || refused+=("$pkg")
+    done
+    [ ${#refused[@]} -eq 0 ] && return 0
+    echo
+    for pkg in "${refused[@]}"; do
+        echo "$pkg cannot be installed: $(vesk_why_not_installable "$pkg")"
+    done
+    echo "Nothing was built. Run the command again once the cause above is gone (a Debian" \
+         "mirror in mid-sync mends itself within hours)."
+    exit 1
+}
+
+vesk_apt() {
+    $vesk_sudo env DEBIAN_FRONTEND=noninteractive apt-get "$@"
+}
+
+# A mirror in mid-sync can fail a single list ("File has unexpected size ... Mirror sync in
+# progress?") and apt-get update then exits non-zero. The lists it did fetch are in place, so
+# the set-up goes on with them after a second try; an install that still lacks something says
+# what below.
+vesk_apt_update() {
+    vesk_apt update -qq && return 0
+    echo "apt-get update failed; trying once more in 10 s"
+    sleep 10
+    vesk_apt update -qq && return 0
+    echo "apt-get update failed again; going on with the package lists that are there"
+}
+
+vesk_installed() {
+    [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
+}
+
+# One line saying why apt cannot install package $1 (the mirror's state as the lists show it).
+vesk_why_not_installable() {
+    local pkg=$1 candidate sim names name amd64 i386
+    candidate=$(apt-cache policy "$pkg" 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+    if [ -z "$candidate" ] || [ "$candidate" = "(none)" ]; then
+        echo "no package list in use offers it (did its list fail to update?)"
+        return
+    fi
+    sim=$(apt-get install -s --no-install-recommends "$pkg" 2>&1 || true)
+    # Unmet dependencies name packages; a library whose i386 and amd64 halves the lists offer
+    # (or the machine holds) at different versions cannot be installed for both.
+    names=$({ sed -n 's/^ *\([^ ]*\) : .*$/\1/p' <<<"$sim"
+              sed -n 's/^.*\(Depends\|Breaks\|Conflicts\): \([^ ]*\).*$/\2/p' <<<"$sim"; } |
+            sed 's/:.*//' | sort -u)
+    for name in $names; do
+        amd64=$(dpkg-query -W -f='${Version}' "$name:amd64" 2>/dev/null || true)
+        [ -n "$amd64" ] || amd64=$(apt-cache policy "$name:amd64" 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+        i386=$(apt-cache policy "$name:i386" 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+        if [ -n "$amd64" ] && [ -n "$i386" ] && [ "$amd64" != "(none)" ] && [ "$i386" != "(none)" ] &&
+           [ "$amd64" != "$i386" ]; then
+            echo "the i386 and amd64 halves of $name are at different versions on this mirror ($i386 and $amd64)"
+            return
+        fi
+    done
+    local unmet
+    unmet=$(grep -E ' (Depends|Breaks|Conflicts|PreDepends): |^E: ' <<<"$sim" | head -1 | sed 's/^ *//')
+    echo "${unmet:-apt-get refused it; 'apt-get install $pkg' shows why}"
 }
 
 vesk_build() {
