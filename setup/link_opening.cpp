@@ -92,6 +92,28 @@ bool DesktopShellOpenA(const char* address) {
     return opened;
 }
 
+// The desktop's shell is another process, and a call into one that hangs would not return:
+// the call is made on a thread of its own, which the wizard does not wait for.
+DWORD WINAPI DesktopShellThread(void* parameter) {
+    char* address = static_cast<char*>(parameter);
+    DesktopShellOpenA(address);
+    delete[] address;
+    return 0;
+}
+
+bool StartDesktopShellOpen(const char* address) {
+    size_t length = lstrlenA(address);
+    char* copy = new char[length + 1];
+    lstrcpynA(copy, address, static_cast<int>(length + 1));
+    HANDLE thread = CreateThread(nullptr, 0, &DesktopShellThread, copy, 0, nullptr);
+    if (!thread) {
+        delete[] copy;
+        return false;
+    }
+    CloseHandle(thread);
+    return true;
+}
+
 ShellRoutes g_routes;
 
 }  // namespace
@@ -121,5 +143,5 @@ void OpenLinkAsDesktopUser(const char* address) {
         return;
     }
     // Elevated: through the desktop, or not at all.
-    (g_routes.throughDesktopShell ? g_routes.throughDesktopShell : &DesktopShellOpenA)(address);
+    (g_routes.throughDesktopShell ? g_routes.throughDesktopShell : &StartDesktopShellOpen)(address);
 }

@@ -10,8 +10,9 @@
 bool RunsElevated();
 
 // The two ways an address reaches the shell: from this process, and through the desktop's
-// shell process (false when it cannot be reached). Replaceable, so that tests see which one
-// is taken without starting a browser; null members restore the system's.
+// shell process (false when it cannot be reached; the system's own route answers only whether
+// it could start asking, on a thread of its own that nothing waits for). Replaceable, so that
+// tests see which one is taken without starting a browser; null members restore the system's.
 struct ShellRoutes {
     void (*fromThisProcess)(const char* address) = nullptr;
     bool (*throughDesktopShell)(const char* address) = nullptr;
