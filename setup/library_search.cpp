@@ -23,5 +23,6 @@ FARPROC WINAPI LoadBoundLateFromSystem(unsigned notify, PDelayLoadInfo info) {
 
 }  // namespace
 
-// The delay-load helper asks this before it loads a library by name.
-extern "C" PfnDliHook __pfnDliNotifyHook2 = LoadBoundLateFromSystem;
+// The delay-load helper asks this before it loads a library by name (declared in delayimp.h,
+// with C linkage).
+PfnDliHook __pfnDliNotifyHook2 = LoadBoundLateFromSystem;
