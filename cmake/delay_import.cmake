@@ -13,6 +13,11 @@ function(vesk_delay_import target library dll)
     set(dir ${CMAKE_BINARY_DIR}/delay-import)
     set(def ${dir}/${library}.def)
     set(out ${dir}/lib${library}_delay.a)
+    if(TARGET ${library}_delay_import)
+        add_dependencies(${target} ${library}_delay_import)
+        target_link_libraries(${target} PRIVATE ${out} delayimp)
+        return()
+    endif()
     add_custom_command(OUTPUT ${out}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
         COMMAND ${CMAKE_SOURCE_DIR}/cmake/make-delay-import ${CMAKE_NM} ${CMAKE_DLLTOOL}

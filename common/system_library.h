@@ -31,14 +31,25 @@ inline HMODULE LoadSystemLibrary(LPCWSTR name, HMODULE(WINAPI* load)(LPCWSTR) = 
 
 // From now on a library loaded by its bare name (by this program or by the system's own
 // libraries on its behalf) is looked for in the system directory only. Looked up at run time:
-// a system without the call (Windows 7 before its loader update) starts all the same.
-inline void RestrictLibrarySearchToSystem() {
+// a system without the call (Vista, Windows 7 before its loader update, and earlier) starts
+// all the same, and the result is then false: there the search of a bare name still begins
+// in the program's own folder, so the caller must load what it needs by full path first. The
+// current directory leaves the search in both cases. `useDefaultDirectories` false acts as a
+// system without the call.
+inline bool RestrictLibrarySearchToSystem(bool useDefaultDirectories = true) {
     using SetDirectories = BOOL(WINAPI*)(DWORD);
+    using SetDirectory = BOOL(WINAPI*)(LPCWSTR);
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");  // loaded in every process
-    auto set = kernel ? reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
-                            GetProcAddress(kernel, "SetDefaultDllDirectories")))
-                      : nullptr;
-    if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!kernel) return false;
+    auto set = useDefaultDirectories ? reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
+                                           GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                                     : nullptr;
+    if (set && set(LOAD_LIBRARY_SEARCH_SYSTEM32)) return true;
+    // From Windows XP SP1 on; an empty folder takes the current directory out of the search.
+    auto setFolder = reinterpret_cast<SetDirectory>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
+    if (setFolder) setFolder(L"");
+    return false;
 }
 
 }  // namespace vesk

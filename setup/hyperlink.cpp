@@ -1,9 +1,8 @@
 #include "hyperlink.h"
 
-#include <shellapi.h>
-
 #include <cstring>
 
+#include "link_opening.h"
 #include "window_hooks.h"
 
 namespace {
@@ -14,16 +13,6 @@ const char kUnderlineFont[] = "_Hyperlink_Underline_Font_";
 const char kFromStatic[] = "_Hyperlink_From_Static_";
 
 LinkOpener g_opener = nullptr;
-
-void OpenWithShell(const char* address) {
-    SHELLEXECUTEINFOA info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = "open";
-    info.lpFile = address;
-    info.nShow = SW_SHOWNORMAL;
-    ShellExecuteExA(&info);
-}
 
 void SetLinkFont(HWND control, const char* property) {
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetPropA(control, property)), FALSE);
@@ -67,7 +56,7 @@ LRESULT CALLBACK LinkControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     case WM_LBUTTONDOWN: {
         auto* address = reinterpret_cast<const char*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
         if (address) {
-            (g_opener ? g_opener : &OpenWithShell)(address);
+            (g_opener ? g_opener : &OpenLinkAsDesktopUser)(address);
             ShowNormal(hwnd);
         }
         return TRUE;

@@ -14,4 +14,4 @@ BOOL MakeHyperlink(HWND dialog, int controlId, const char* address);
 
 // Opens an address for a clicked link. Tests put their own in place of the shell's.
 using LinkOpener = void (*)(const char* address);
-void ReplaceLinkOpener(LinkOpener opener);  // null restores the shell
+void ReplaceLinkOpener(LinkOpener opener);  // null restores OpenLinkAsDesktopUser

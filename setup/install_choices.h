@@ -46,8 +46,10 @@ struct PrinterSetupInfo {
 using ModelCatalogue = std::vector<std::unique_ptr<DriverInfo>>;
 
 struct InstallChoices {
-    std::string gstrSetupDir;      // folder of the running program, ending in "\"
+    std::string gstrSetupDir;      // folder the installation takes its files from, ending in "\"
+    std::wstring gstrMediumDir;    // folder of the running program (the medium), ending in "\"
     bool gbResume = false;         // the run continues an installation after a restart
+    int gResumeCount = 0;          // resumes of this installation so far, a resumed run's own included
     ModelCatalogue gModels;        // built when the wizard opens, freed when it closes
     int gModelIndex = 0;
     DriverInfo* gpModel = nullptr;  // the chosen entry of gModels, or none

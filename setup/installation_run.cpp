@@ -13,6 +13,7 @@
 #include "printer_install.h"
 #include "resource.h"
 #include "restart_windows.h"
+#include "setup_copy.h"
 #include "spooler_restart.h"
 #include "string_table.h"
 #include "system_error_text.h"
@@ -69,8 +70,7 @@ void CloseDevice(HANDLE& device) {
 // The restart path once a step has failed: only when a file in use asked for it.
 InstallOutcome RestartOrStop() {
     if (!Choices().gbRebootNeeded) return InstallOutcome::Stopped;
-    SaveStateAndRestart();
-    return InstallOutcome::Restarting;
+    return SaveStateAndRestart() ? InstallOutcome::Restarting : InstallOutcome::Stopped;
 }
 
 }  // namespace
@@ -125,6 +125,7 @@ std::string CheckPrinterPort(const std::string& portName, const std::string& set
 
 InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
     InstallChoices& choices = Choices();
+    if (!PrepareSetupCopy(choices)) return InstallOutcome::Stopped;
     const int family = WindowsFamily();
     const bool update = MonitorNeedsUpdate();
     if (update && !RemoveExistingPrinters(frame.bPrinterRemoved)) return InstallOutcome::Stopped;
@@ -145,8 +146,7 @@ InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
         // What the restarted run installs afresh must not be left half replaced.
         if (update || MonitorExists(monitor)) RemoveMonitor(monitor);
         if (update || PrintProcessorExists(processor)) RemovePrintProcessor(processor);
-        SaveStateAndRestart();
-        return InstallOutcome::Restarting;
+        return SaveStateAndRestart() ? InstallOutcome::Restarting : InstallOutcome::Stopped;
     }
     if (choices.gpModel) {
         if (family == kWin2000Family) RemoveDriverCopies(choices.gpModel->Win2000Files);

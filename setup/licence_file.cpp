@@ -4,9 +4,9 @@
 
 #include "../common/win_raii.h"
 
-bool ReadLicenceFile(const std::string& path, std::string& text) {
+bool ReadLicenceFile(const std::wstring& path, std::string& text) {
     text.clear();
-    vesk::UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    vesk::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     // A pipe or a device under the licence's name could keep a read waiting for ever.

@@ -12,4 +12,4 @@ inline constexpr DWORD kMaxLicenceBytes = 1u << 20;
 // Reads the file at `path` into `text`, ending before the first NUL byte. False when the
 // file cannot be opened, is no disk file, or is larger than kMaxLicenceBytes: the licence
 // cannot be shown then.
-bool ReadLicenceFile(const std::string& path, std::string& text);
+bool ReadLicenceFile(const std::wstring& path, std::string& text);

@@ -7,6 +7,7 @@
 #include "message_box.h"
 #include "resource.h"
 #include "rich_edit_feed.h"
+#include "start_up.h"
 #include "string_table.h"
 
 const char kLicenceMissingText[] =
@@ -43,7 +44,7 @@ BOOL CLicencePage::OnInitDialog() {
         SetupMessageBox(m_hWnd, "Error loading string");
     FeedRichEdit(instruction, text, SF_TEXT);
 
-    std::string path = Choices().gstrSetupDir + ResourceString(IDS_LICENCE_FILE);
+    std::wstring path = Choices().gstrMediumDir + FromAnsi(ResourceString(IDS_LICENCE_FILE));
     if (ReadLicenceFile(path, m_strLicence)) {
         FeedRichEdit(licence, m_strLicence, SF_TEXT);
     } else {

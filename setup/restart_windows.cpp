@@ -2,6 +2,7 @@
 
 #include "install_choices.h"
 #include "saved_state.h"
+#include "setup_copy.h"
 #include "start_up.h"
 #include "system_error_text.h"
 #include "windows_family.h"
@@ -33,8 +34,8 @@ RestartCall g_restartCall = RestartThroughPlatform;
 
 }  // namespace
 
-std::string ResumeCommand(const std::string& modulePath) {
-    return "\"" + modulePath + "\" " + kResumeArgument;
+std::wstring ResumeCommand(const std::wstring& modulePath) {
+    return L"\"" + modulePath + L"\" " + FromAnsi(kResumeArgument);
 }
 
 const char* ResumeKey() {
@@ -44,14 +45,15 @@ const char* ResumeKey() {
     return elevation ? kRunOnceKey : kRunKey;
 }
 
-void RegisterResume(const std::string& modulePath) {
+void RegisterResume(const std::wstring& modulePath) {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, ResumeKey(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, FromAnsi(ResumeKey()).c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
-    std::string command = ResumeCommand(modulePath);
-    RegSetValueExA(key, kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                   static_cast<DWORD>(command.size() + 1));
+    std::wstring command = ResumeCommand(modulePath);
+    RegSetValueExW(key, FromAnsi(kRunValue).c_str(), 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 }
 
@@ -61,9 +63,26 @@ RestartCall SetRestartCall(RestartCall call) {
     return previous;
 }
 
-void SaveStateAndRestart() {
-    std::string program = ModuleFilePath();
-    WriteSavedState(Choices(), SavedStateFileName(program));
-    RegisterResume(program);
+std::string ResumeStoreFile() {
+    std::string program;
+    ToAnsi(kSetupCopyProgramName, program);
+    return SavedStateFileName(program);
+}
+
+void ForgetSavedInstallation() {
+    WritePrivateProfileStringA(kSavedStateSection, nullptr, nullptr, ResumeStoreFile().c_str());
+    RemoveRunEntry();
+}
+
+bool SaveStateAndRestart() {
+    if (Choices().gResumeCount >= kMaxResumes) {
+        ForgetSavedInstallation();
+        ShowEngineMessage(kResumesExhaustedText);
+        return false;
+    }
+    // What resumes is the copy the run installed from, never the program on the medium.
+    WriteSavedState(Choices(), ResumeStoreFile());
+    RegisterResume(SetupCopyProgram());
     if (AskEngineQuestion(kRestartQuestion) == IDYES) g_restartCall();
+    return true;
 }

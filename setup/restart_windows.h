@@ -12,7 +12,7 @@ inline constexpr char kRestartQuestion[] =
 
 // The automatic-restart entry's data for the program at `modulePath`: the path in double
 // quotes, a blank, then the resume argument.
-std::string ResumeCommand(const std::string& modulePath);
+std::wstring ResumeCommand(const std::wstring& modulePath);
 
 // The key the automatic-restart entry is written to on the running Windows. Windows Vista
 // and later do not start a program that asks for administrator rights from "Run" at logon,
@@ -23,12 +23,28 @@ const char* ResumeKey();
 
 // Writes the automatic-restart entry for the program at `modulePath`; failures are not
 // reported (without the rights to write it nothing resumes).
-void RegisterResume(const std::string& modulePath);
+void RegisterResume(const std::wstring& modulePath);
+
+// The saved-state store of the program that resumes (the copy in setup_copy.h).
+std::string ResumeStoreFile();
 
 // The platform's restart of Windows, replaceable so that a test can see it asked for
 // without restarting the machine it runs on. Returns the hook it replaces.
 using RestartCall = void (*)();
 RestartCall SetRestartCall(RestartCall call);
 
-// Saves the record's choices, registers the resume, and asks whether to restart Windows now.
-void SaveStateAndRestart();
+// Resumes an installation may take: a failure that two restarts of Windows did not cure, a
+// third will not either.
+inline constexpr int kMaxResumes = 2;
+inline constexpr char kResumesExhaustedText[] =
+    "The installation could not be completed, although the computer has been restarted twice "
+    "for it. Please correct the problem reported and run setup again.";
+
+// Saves the record's choices for the copy of setup the run installs from, registers that copy
+// to resume, and asks whether to restart Windows now. A run that is already the last resume
+// allowed says so instead, forgets the saved installation and returns false.
+bool SaveStateAndRestart();
+
+// Forgets an interrupted installation: its saved state and its automatic-restart entry. A run
+// that completes leaves nothing to be replayed at the next logon.
+void ForgetSavedInstallation();

@@ -65,6 +65,8 @@ bool ReadSavedState(InstallChoices& choices, const std::string& storeFile) {
 
     saved.Read("gbDefaultPrinter", choices.gbDefaultPrinter);
     saved.Read("gbTestPage", choices.gbTestPage);
+    // Read only by a resumed run, which counts itself.
+    choices.gResumeCount = saved.Number("gResumeCount", 0) + 1;
     return true;
 }
 
@@ -100,4 +102,5 @@ void WriteSavedState(const InstallChoices& choices, const std::string& storeFile
     Save(f, "gModelIndex", choices.gModelIndex);
     Save(f, "gbDefaultPrinter", choices.gbDefaultPrinter ? 1 : 0);
     Save(f, "gbTestPage", choices.gbTestPage ? 1 : 0);
+    Save(f, "gResumeCount", choices.gResumeCount);
 }

@@ -17,7 +17,8 @@ std::string SavedStateFileName(const std::string& modulePath);
 // Reads the saved values into `choices`, in the order they were written, each key defaulting
 // to the field's current value (the port page's two texts to ""). The catalogue must be
 // built. A saved model index outside the catalogue cannot name the model to install: the
-// record is then left as it was and the result is false.
+// record is then left as it was and the result is false. The resumes counted in the store
+// and the one reading it make choices.gResumeCount.
 bool ReadSavedState(InstallChoices& choices, const std::string& storeFile);
 
 // Writes the user's choices into `storeFile`, in the order ReadSavedState reads them back.

@@ -19,7 +19,7 @@ bool CSetupApp::PrepareControls() {
 
 bool CSetupApp::InitInstance(const char* commandLine) {
     PrepareControls();
-    StartInstallChoices(Choices(), commandLine, ModuleFilePath());
+    StartInstallChoices(Choices(), commandLine, ModuleFilePathW());
     CSetupDlg wizard;
     m_pMainWnd = &wizard;
     wizard.DoModal();

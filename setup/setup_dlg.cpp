@@ -17,6 +17,7 @@
 #include "printer_install.h"
 #include "product_info.h"
 #include "resource.h"
+#include "restart_windows.h"
 #include "saved_state.h"
 #include "start_up.h"
 #include "system_error_text.h"
@@ -228,6 +229,8 @@ void CSetupDlg::RunInstallation() {
     SetCursor(previous);
     EnableWindow(m_hWnd, TRUE);
     m_running = false;
+    // Nothing of an earlier interrupted installation may replay this one at the next logon.
+    if (outcome == InstallOutcome::Completed) ForgetSavedInstallation();
     if (outcome != InstallOutcome::Stopped) EndDialog(IDCANCEL);
 }
 

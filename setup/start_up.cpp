@@ -18,6 +18,46 @@ std::string ModuleFilePath() {
     return {};
 }
 
+std::wstring ModuleFilePathW() {
+    for (DWORD size = 64; size <= kMaxModulePathChars; size += 64) {
+        std::wstring path(size, L'\0');
+        DWORD n = GetModuleFileNameW(nullptr, path.data(), size);
+        if (n == 0) return {};
+        if (n < size) {
+            path.resize(n);
+            return path;
+        }
+    }
+    return {};
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    size_t last = path.rfind(L'\\');
+    return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
+}
+
+bool ToAnsi(const std::wstring& text, std::string& ansi) {
+    ansi.clear();
+    if (text.empty()) return true;
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    if (n <= 0) return false;
+    ansi.resize(static_cast<size_t>(n));
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), ansi.data(), n,
+                        nullptr, &lossy);
+    return !lossy;
+}
+
+std::wstring FromAnsi(const std::string& text) {
+    if (text.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
 namespace {
 
 // Index just past the last "\" of `path`, or 0 when there is none. The walk goes forward, a
@@ -75,8 +115,16 @@ void RemoveRunEntry() {
 
 void StartInstallChoices(InstallChoices& choices, const char* commandLine,
                          const std::string& modulePath) {
-    choices.gstrSetupDir = FolderOf(modulePath);
+    StartInstallChoices(choices, commandLine, FromAnsi(modulePath));
+}
+
+void StartInstallChoices(InstallChoices& choices, const char* commandLine,
+                         const std::wstring& modulePath) {
+    choices.gstrMediumDir = FolderOf(modulePath);
+    // Kept for what only shows the folder; the files come from gstrMediumDir's copy.
+    ToAnsi(choices.gstrMediumDir, choices.gstrSetupDir);
     choices.gbResume = false;
+    choices.gResumeCount = 0;
     if (IsResumeCommand(CommandLineArguments(commandLine))) {
         choices.gbResume = true;
         RemoveRunEntry();

@@ -19,8 +19,17 @@ inline constexpr char kRunValue[] = "KVT";
 // Longest program path asked for; a longer answer counts as a failed query.
 inline constexpr unsigned kMaxModulePathChars = 32768;
 
-// Full path of the running program, whatever its length; "" when the query fails.
+// Full path of the running program, whatever its length; "" when the query fails. The
+// single-byte form turns characters the ANSI code page lacks into "?": a file call takes
+// the wide one.
 std::string ModuleFilePath();
+std::wstring ModuleFilePathW();
+// The folder part of a wide path, up to and with its last "\"; "" when it holds none.
+std::wstring FolderOf(const std::wstring& path);
+// `text` in the ANSI code page; false when a character has no equivalent there (the text
+// then holds "?" in its place).
+bool ToAnsi(const std::wstring& text, std::string& ansi);
+std::wstring FromAnsi(const std::string& text);
 // The folder part of `path`, up to and with its last "\" (double-byte characters of the
 // ANSI code page are stepped over whole); "" when the path holds no "\".
 std::string FolderOf(const std::string& path);
@@ -38,5 +47,7 @@ void RemoveRunEntry();
 
 // Sets the record's start values for the command line, in the order a run sets them, and
 // deletes the automatic-restart entry of a resumed run. `modulePath` is the program's path.
+void StartInstallChoices(InstallChoices& choices, const char* commandLine,
+                         const std::wstring& modulePath);
 void StartInstallChoices(InstallChoices& choices, const char* commandLine,
                          const std::string& modulePath);

@@ -16,6 +16,7 @@
 #include "engine_fixture.h"
 #include "installation_run.h"
 #include "resource.h"
+#include "setup_copy.h"
 #include "setup_fixture.h"
 #include "simulator.h"
 #include "start_up.h"
@@ -40,40 +41,40 @@ constexpr int kFinishButton = 1004;
 constexpr DWORD kRunLimitMs = 180000;
 constexpr char kMessageCaption[] = "setup";
 
-void CopyTree(const std::string& from, const std::string& to) {
-    CreateDirectoryA(to.c_str(), nullptr);
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((from + "*").c_str(), &entry);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE) << from;
+void CopyTree(const std::wstring& from, const std::wstring& to) {
+    CreateDirectoryW(to.c_str(), nullptr);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((from + L"*").c_str(), &entry);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE) << vt::Narrow(from);
     do {
-        std::string name = entry.cFileName;
-        if (name == "." || name == "..") continue;
+        std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            CopyTree(from + name + "\\", to + name + "\\");
+            CopyTree(from + name + L"\\", to + name + L"\\");
         else
-            EXPECT_TRUE(CopyFileA((from + name).c_str(), (to + name).c_str(), FALSE)) << name;
-    } while (FindNextFileA(find, &entry));
+            EXPECT_TRUE(CopyFileW((from + name).c_str(), (to + name).c_str(), FALSE)) << vt::Narrow(name);
+    } while (FindNextFileW(find, &entry));
     FindClose(find);
 }
 
-// The assembled medium copied into a folder of this run whose name holds a blank; the path of
-// its setup.exe.
-std::string PlaceMedium() {
-    std::string folder = RunFolder("Setup Medium");
-    CopyTree(AssembledMedium(), folder);
-    return folder + "setup.exe";
+// The assembled medium copied into a folder of this run named `name` (with a blank); the path
+// of its setup.exe.
+std::wstring PlaceMedium(const std::wstring& name = L"Setup Medium") {
+    std::wstring folder = vt::RunDir() + name + L"\\";
+    CopyTree(vt::Widen(AssembledMedium()), folder);
+    return folder + L"setup.exe";
 }
 
 // setup.exe running in a process of its own; stopped if the test leaves it running.
 class SetupProcess {
 public:
-    SetupProcess(const std::string& program, const char* arguments) {
-        std::string commandLine = "\"" + program + "\"" + (arguments ? std::string(" ") + arguments : "");
-        STARTUPINFOA start{};
+    SetupProcess(const std::wstring& program, const wchar_t* arguments) {
+        std::wstring commandLine = L"\"" + program + L"\"" + (arguments ? std::wstring(L" ") + arguments : L"");
+        STARTUPINFOW start{};
         start.cb = sizeof start;
-        if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                             nullptr, &start, &process_)) {
-            ADD_FAILURE() << "cannot start " << program << ": " << GetLastError();
+            ADD_FAILURE() << "cannot start " << vt::Narrow(program) << ": " << GetLastError();
             return;
         }
         wizard_ = WaitForDialog("Vesk Systems Setup", kWaitMs, Caption::Exact, process_.dwProcessId);
@@ -215,13 +216,21 @@ protected:
         program = PlaceMedium();
     }
     Simulator sim{"com1"};
-    std::string program;
+    std::wstring program;
 };
 
 }  // namespace
 
 TEST_F(InstallRun, FreshMachineInstallsEverythingPrintsTheTestPageAndEnds) {
     PutFormValue();
+    // An earlier run asked for a restart and was answered No: this run replaces it.
+    SetRunEntry("\"C:\\Users\\me\\Downloads\\setup.exe\" install");
+    WritePrivateProfileStringA("SavedData", "gstrPort", "COM2:", "SETUP.INI");
+    // A folder whose name the ANSI code page cannot spell.
+    const std::wstring folder = L"\u0423\u0441\u0442\u0430\u043d\u043e\u0432\u043a\u0430 Vesk";
+    std::string ansi;
+    ASSERT_FALSE(ToAnsi(folder, ansi)) << "this lane's code page spells " << ansi;
+    program = PlaceMedium(folder);
     ASSERT_EQ(ServiceState("Spooler"), static_cast<DWORD>(SERVICE_STOPPED));
     SetupProcess setup(program, nullptr);
     ASSERT_TRUE(setup.wizard());
@@ -234,6 +243,10 @@ TEST_F(InstallRun, FreshMachineInstallsEverythingPrintsTheTestPageAndEnds) {
 
     EXPECT_FALSE(FormValueExists());
     EXPECT_EQ(ServiceState("Spooler"), static_cast<DWORD>(SERVICE_RUNNING)) << "the spooler was restarted";
+    EXPECT_EQ(RunEntry(), std::nullopt) << "the earlier run's resume is still registered";
+    char port[16];
+    GetPrivateProfileStringA("SavedData", "gstrPort", "(none)", port, sizeof port, "SETUP.INI");
+    EXPECT_STREQ(port, "(none)") << "the earlier run's saved state is still there";
     EXPECT_EQ(ProfileText("Vesk Ports", "VESK"), "COM1:,9600,n,8,1");
 
     auto drivers = InstalledDrivers();
@@ -366,13 +379,33 @@ TEST_F(InstallRun, CancelledSettingsStopTheRunAndASecondRunAfterARemovalKeepsSpo
     EXPECT_EQ(ServiceState("Spooler"), static_cast<DWORD>(SERVICE_STOPPED));
 }
 
+// The run reads and copies every file from setup's copy in the program files folder, which
+// only administrators can write, not from the medium, which others may change while it runs:
+// a file missing from the medium is missing from the copy, whatever an earlier run left there.
+TEST_F(InstallRun, FromTheCopyInTheProgramFilesFolderAndNotFromTheMedium) {
+    const std::string copy = vt::Narrow(SetupCopyFolder());
+    PutFile(copy, "win2000\\i386\\Kx310.gpd", "left by an earlier medium");
+    ASSERT_TRUE(DeleteFileW((FolderOf(program) + L"win2000\\i386\\Kx310.gpd").c_str()));
+    SetupProcess setup(program, nullptr);
+    ASSERT_TRUE(setup.wizard());
+    HWND finish = WalkToFinish(setup.wizard(), {false, false});
+    ASSERT_TRUE(finish);
+    PostClick(finish, kFinishButton);
+    HWND failed = setup.Message(kRunLimitMs);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(MessageText(failed), "Could not copy file " + copy + "win2000\\i386\\Kx310.gpd");
+    EXPECT_TRUE(FileExists(copy + "setup.exe"));
+    EXPECT_TRUE(FileExists(copy + "win2000\\i386\\PortMonitor\\veskmon.dll"));
+}
+
 namespace {
 
 constexpr char kSavedKeys[] =
     "gstrPort gstrSettings DriverInfo_pName DriverInfo_pszMfgName DriverInfo_pszHardwareID "
     "DriverInfo_pszProvider DriverInfo_pDefaultDataType PrinterInfo_PrinterName "
     "PrinterInfo_ShareName PrinterInfo_PortName PrinterInfo_DriverName "
-    "PrinterInfo_PrintProcessor PrinterInfo_Datatype gModelIndex gbDefaultPrinter gbTestPage";
+    "PrinterInfo_PrintProcessor PrinterInfo_Datatype gModelIndex gbDefaultPrinter gbTestPage "
+    "gResumeCount";
 constexpr char kWin98ProcessorKey[] =
     "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows 4.0\\Print Processors\\"
     "Vesk Print Processor";
@@ -414,7 +447,8 @@ TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
     const char* appKey = "Software\\Wine\\AppDefaults\\setup.exe";
     ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, appKey, "Version", REG_SZ, "win98", 6), ERROR_SUCCESS);
     // This build has no Windows 98 libraries; Wine runs the 64-bit ones in their place.
-    std::string medium = FolderOf(program);
+    std::string medium = vt::Narrow(FolderOf(program));
+    const std::wstring copy = SetupCopyProgram();
     PutBuiltFile(medium, "win98\\veskmon.dll", "veskmon.dll");
     PutBuiltFile(medium, "win98\\veskproc.dll", "veskproc.dll");
     // Installed before: the monitor, the print processor and the model's driver.
@@ -463,7 +497,10 @@ TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
         EXPECT_EQ(saved["PrinterInfo_PrinterName"], "Kx310");
         EXPECT_EQ(saved["PrinterInfo_ShareName"], "");
         EXPECT_EQ(saved["gbTestPage"], "0");
-        EXPECT_EQ(RunEntry(), "\"" + program + "\" install");
+        EXPECT_EQ(saved["gResumeCount"], "0");
+        // The resume starts setup's copy in the program files folder, not the medium's.
+        EXPECT_EQ(RunEntry(), "\"" + vt::Narrow(copy) + "\" install");
+        EXPECT_TRUE(FileExists(vt::Narrow(FolderOf(copy)) + "win98\\veskmon.dll"));
         auto monitors = MonitorNames();
         EXPECT_EQ(std::find(monitors.begin(), monitors.end(), "Vesk Port Monitor"), monitors.end());
         EXPECT_FALSE(KeyExists(kWin98ProcessorKey));
@@ -472,9 +509,22 @@ TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
     }
     CloseHandle(inUse);
 
-    // Windows starts setup again with "install": it finishes by itself.
+    // Anyone may write to the medium's folder: the monitor there is changed, and the medium's
+    // setup.exe, started to resume, refuses to.
+    PutFile(medium, "win98\\veskmon.dll", "tampered");
+    {
+        SetupProcess fromMedium(program, L"install");
+        ASSERT_TRUE(fromMedium.wizard());
+        HWND refused = fromMedium.Message(kRunLimitMs);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(MessageText(refused), kResumeRefusedText);
+        EXPECT_FALSE(FindPrinter(LocalPrinters(), "Kx310"));
+    }
+
+    // Windows starts setup's copy again with "install": it finishes by itself, with the files
+    // of the copy.
     sim.Reset();
-    SetupProcess resumed(program, "install");
+    SetupProcess resumed(copy, L"install");
     ASSERT_TRUE(resumed.wizard());
     EXPECT_EQ(RunEntry(), std::nullopt);
     EXPECT_TRUE(VisiblePage(resumed.wizard(), kFinishPortValue)) << "the finish page is not shown";
@@ -486,6 +536,9 @@ TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
     EXPECT_EQ(printer->driver, "Kx310");
     EXPECT_EQ(printer->processor, "Vesk Print Processor");
     EXPECT_EQ(sim.Paper(), "") << "a test page was printed although none was asked for";
+    EXPECT_NE(FileContent(SystemFolder() + "veskmon.dll"), "tampered");
+    std::map<std::string, std::string> left;
+    EXPECT_EQ(SavedKeys(left), "(no section)") << "the completed resume kept its saved state";
     RegDeleteKeyValueA(HKEY_CURRENT_USER, appKey, "Version");
 }
 

@@ -6,6 +6,7 @@
 #include "licence_file.h"
 #include "resource.h"
 #include "setup_fixture.h"
+#include "start_up.h"
 #include "string_table.h"
 #include "wizard_test.h"
 
@@ -25,7 +26,7 @@ struct LicenceView {
 // declines again.
 LicenceView ViewLicence(const std::string& setupDir) {
     FreshChoices();
-    Choices().gstrSetupDir = setupDir;
+    Choices().gstrMediumDir = FromAnsi(setupDir);
     LicenceView view;
     CSetupDlg frame;
     RunWizard(frame, [&](HWND wizard) {
@@ -121,7 +122,7 @@ TEST(LicencePage, AFileTooLargeForALicenceIsNotReadAndBlocksAcceptance) {
 
     std::string text;
     std::string atLimit(kMaxLicenceBytes, 'x');
-    EXPECT_TRUE(ReadLicenceFile(SetupFolderWithLicence("limit", atLimit, true) + "licence\\KVT_Lic.txt", text));
+    EXPECT_TRUE(ReadLicenceFile(FromAnsi(SetupFolderWithLicence("limit", atLimit, true) + "licence\\KVT_Lic.txt"), text));
     EXPECT_EQ(text.size(), kMaxLicenceBytes);
-    EXPECT_FALSE(ReadLicenceFile(SetupFolderWithLicence("over", atLimit + "x", true) + "licence\\KVT_Lic.txt", text));
+    EXPECT_FALSE(ReadLicenceFile(FromAnsi(SetupFolderWithLicence("over", atLimit + "x", true) + "licence\\KVT_Lic.txt"), text));
 }

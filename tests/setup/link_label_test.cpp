@@ -3,6 +3,7 @@
 
 #include "dialog.h"
 #include "hyperlink.h"
+#include "link_opening.h"
 #include "page_header.h"
 #include "test_dialogs.h"
 #include "tinted_label.h"
@@ -192,4 +193,34 @@ TEST(PageHeader, SplitsItsTextIntoTitleAndSubtitleWhenPainted) {
     }
     EXPECT_FALSE(CPageHeader().SubclassDlgItem(12345, host));
     DestroyWindow(host);
+}
+
+namespace {
+
+std::vector<std::string> g_here, g_desktop;
+bool g_desktopAnswers = true;
+void OpenHere(const char* address) { g_here.push_back(address); }
+bool OpenThroughDesktop(const char* address) {
+    g_desktop.push_back(address);
+    return g_desktopAnswers;
+}
+
+}  // namespace
+
+// Wine runs every process elevated, as setup runs on Windows: a click hands the address to the
+// desktop's shell, and when that cannot take it, nothing opens it from here.
+TEST_F(Links, AClickWhileElevatedNeverOpensTheAddressFromThisProcess) {
+    ASSERT_TRUE(RunsElevated()) << "this lane runs elevated, as setup does";
+    ReplaceLinkOpener(nullptr);
+    ShellRoutes previous = ReplaceShellRoutes({&OpenHere, &OpenThroughDesktop});
+    g_here.clear();
+    g_desktop.clear();
+    MakeHyperlink(host, IDC_LINK_A, "https://a.example/");
+    for (bool answers : {true, false}) {
+        g_desktopAnswers = answers;
+        SendMessageA(Item(IDC_LINK_A), WM_LBUTTONDOWN, MK_LBUTTON, At(3, 3));
+    }
+    ReplaceShellRoutes(previous);
+    EXPECT_EQ(g_desktop, std::vector<std::string>(2, "https://a.example/"));
+    EXPECT_EQ(g_here, std::vector<std::string>{}) << "opened with this process's token";
 }

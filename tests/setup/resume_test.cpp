@@ -6,7 +6,11 @@
 
 #include "engine_fixture.h"
 #include "install_choices.h"
+#include "model_catalogue.h"
 #include "restart_windows.h"
+#include "saved_state.h"
+#include "setup_copy.h"
+#include "test_env.h"
 #include "start_up.h"
 #include "resource.h"
 #include "setup_fixture.h"
@@ -173,8 +177,11 @@ TEST_F(Resume, RestoresEverySavedValueIntoTheRecordAndTheChosenModel) {
     EXPECT_FALSE(c.gbTestPage);
 }
 
-TEST_F(Resume, AnInstallationThatEndsClosesTheWizard) {
+TEST_F(Resume, AnInstallationThatEndsClosesTheWizardAndForgetsTheSavedOne) {
     g_outcome = InstallOutcome::Completed;
+    // Left by an earlier run that asked for a restart and was answered No.
+    SetRunEntry("\"C:\\medium\\setup.exe\" install");
+    WritePrivateProfileStringA("SavedData", "gstrPort", "COM2:", ResumeStoreFile().c_str());
     CSetupDlg frame;
     Prepare(frame);
     INT_PTR result = 0;
@@ -186,6 +193,10 @@ TEST_F(Resume, AnInstallationThatEndsClosesTheWizard) {
     });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(g_seen.calls, 1);
+    EXPECT_EQ(RunEntry(), std::nullopt) << "the completed run left the resume in place";
+    char port[16];
+    GetPrivateProfileStringA("SavedData", "gstrPort", "(none)", port, sizeof port, ResumeStoreFile().c_str());
+    EXPECT_STREQ(port, "(none)") << "the completed run left the saved state";
 }
 
 TEST_F(Resume, ASavedModelOutsideTheCatalogueStartsAFreshRun) {
@@ -241,9 +252,40 @@ TEST_F(Resume, SavingRegistersUnderRunOnceAndOnlyYesRestartsWindows) {
         EXPECT_EQ(g_restarts, 1);
         EXPECT_EQ(messages.Messages(), std::vector<std::string>(2, kRestartQuestion));
     }
-    EXPECT_EQ(RunOnceEntry(), ResumeCommand(ModuleFilePath()));
+    EXPECT_EQ(RunOnceEntry(), vt::Narrow(ResumeCommand(SetupCopyProgram())))
+        << "the copy resumes, never the program that saved";
     EXPECT_EQ(RunEntry(), std::nullopt) << "Run is only for Windows without elevation";
     // The next start with "install" takes the entry away, wherever it is.
     FreshChoices("setup_tests.exe install");
     EXPECT_EQ(RunOnceEntry(), std::nullopt);
+}
+
+// The resumes are counted in the saved state: the first may ask for another restart; the
+// second, failing again, stops with a message and forgets the saved installation.
+TEST_F(Resume, AfterTheSecondResumeNoFurtherRestartIsOffered) {
+    struct Restore {
+        RestartCall previous = SetRestartCall(&CountRestart);
+        ~Restore() {
+            SetRestartCall(previous);
+            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunValue);
+            WritePrivateProfileStringA("SavedData", nullptr, nullptr, ResumeStoreFile().c_str());
+        }
+    } restore;
+    BuildModelCatalogue(Choices().gModels);
+    for (auto [saved, asks] : {std::pair<const char*, bool>{"0", true}, {"1", false}, {"2", false}}) {
+        SCOPED_TRACE(saved);
+        SaveValue("gResumeCount", saved);
+        ASSERT_TRUE(ReadSavedState(Choices(), StoreFile()));
+        MessageCatcher messages;
+        EXPECT_EQ(SaveStateAndRestart(), asks);
+        EXPECT_EQ(messages.Messages(),
+                  std::vector<std::string>(1, asks ? kRestartQuestion : kResumesExhaustedText));
+        char count[8];
+        GetPrivateProfileStringA("SavedData", "gResumeCount", "(none)", count, sizeof count,
+                                 ResumeStoreFile().c_str());
+        EXPECT_STREQ(count, asks ? std::to_string(std::atoi(saved) + 1).c_str() : "(none)");
+        EXPECT_EQ(RunOnceEntry().has_value(), asks);
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunValue);
+    }
+    Choices().gModels.clear();
 }

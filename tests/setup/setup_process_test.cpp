@@ -24,12 +24,13 @@ constexpr DWORD kExitWaitMs = 10000;
 
 // A copy of the built setup.exe, named `programName`, in `folder` (wide, so any code page
 // serves), with the shipped licence beside it.
-std::wstring PlaceSetup(const std::wstring& folder, const std::wstring& programName) {
+std::wstring PlaceSetup(const std::wstring& folder, const std::wstring& programName,
+                        const wchar_t* builtName = L"setup.exe") {
     CreateDirectoryW(folder.c_str(), nullptr);
     CreateDirectoryW((folder + L"licence").c_str(), nullptr);
     std::wstring bin = vt::BinDir();
     std::wstring program = folder + programName;
-    EXPECT_TRUE(CopyFileW((bin + L"setup.exe").c_str(), program.c_str(), FALSE));
+    EXPECT_TRUE(CopyFileW((bin + builtName).c_str(), program.c_str(), FALSE));
     EXPECT_TRUE(CopyFileW((bin + L"licence\\KVT_Lic.txt").c_str(), (folder + L"licence\\KVT_Lic.txt").c_str(), FALSE));
     return program;
 }
@@ -148,15 +149,16 @@ static std::wstring SystemFolderW() {
     return std::wstring(folder, chars) + L"\\";
 }
 
-TEST(SetupProgram, LoadsNoLibraryPlantedBesideIt) {
-    // A download folder: setup.exe, its licence, and libraries under the names of system
-    // libraries that a program, or the system on its behalf, loads by name.
-    std::wstring folder = vt::RunDir() + L"downloads\\";
-    std::wstring program = PlaceSetup(folder, L"setup.exe");
+// A download folder: setup.exe, its licence, and libraries under the names of system libraries
+// that a program, or the system on its behalf, loads by name. `built` is the setup.exe placed
+// there: the shipped one, or one that acts as a system without SetDefaultDllDirectories.
+static void ExpectNoPlantedLibraryLoaded(const wchar_t* built, const wchar_t* folderName) {
+    std::wstring folder = vt::RunDir() + folderName;
+    std::wstring program = PlaceSetup(folder, L"setup.exe", built);
     const wchar_t* const planted[] = {L"Msftedit.dll", L"winspool.drv", L"version.dll",
-                                      L"comctl32.dll", L"uxtheme.dll"};
+                                      L"comctl32.dll", L"uxtheme.dll", L"serialui.dll"};
     for (const wchar_t* name : planted)
-        ASSERT_TRUE(CopyFileW((vt::BinDir() + L"planted.dll").c_str(), (folder + name).c_str(), FALSE));
+        EXPECT_TRUE(CopyFileW((vt::BinDir() + L"planted.dll").c_str(), (folder + name).c_str(), FALSE));
     bool walked = false;
     std::wstring spooler;
     SetupRun run = RunSetup(program, L"", [&](HWND wizard, HWND licence) {
@@ -190,6 +192,14 @@ TEST(SetupProgram, LoadsNoLibraryPlantedBesideIt) {
     for (const wchar_t* name : planted)
         EXPECT_EQ(GetFileAttributesW((folder + name + L".loaded").c_str()), INVALID_FILE_ATTRIBUTES)
             << vt::Narrow(name) << " was loaded from the program's folder";
+}
+
+TEST(SetupProgram, LoadsNoLibraryPlantedBesideIt) {
+    ExpectNoPlantedLibraryLoaded(L"setup.exe", L"downloads\\");
+}
+
+TEST(SetupProgram, LoadsNoLibraryPlantedBesideItWhereTheSystemCannotRestrictTheSearch) {
+    ExpectNoPlantedLibraryLoaded(L"setup_without_default_directories.exe", L"old downloads\\");
 }
 
 TEST(SetupProgram, AfterTheRestrictionABareNameIsNotLookedForInTheProgramsFolder) {
