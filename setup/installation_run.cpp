@@ -133,7 +133,9 @@ InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
     // it, and every later one in this program, goes on with it as it is.
     if (!frame.bPrinterRemoved) {
         RemoveRollPaperForm();
-        if (RestartSpooler() == ERROR_ACCESS_DENIED) return InstallOutcome::Stopped;
+        DWORD restart = RestartSpooler();
+        if (restart == ERROR_ACCESS_DENIED || restart == kSpoolerNotRunning)
+            return InstallOutcome::Stopped;
     }
     if (CheckPrinterPort(choices.gstrPort, choices.gstrSettings).empty())
         return InstallOutcome::Stopped;
