@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "file_version.h"
 #include "install_choices.h"
 #include "resource.h"
 #include "setup_files.h"
@@ -12,20 +13,6 @@
 #include "string_table.h"
 #include "system_error_text.h"
 #include "windows_family.h"
-
-unsigned FileBuildNumber(const std::string& path) {
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    if (size == 0) return 0;
-    std::vector<BYTE> data(size);
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return 0;
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
-        length < sizeof(VS_FIXEDFILEINFO))
-        return 0;
-    return LOWORD(fixed->dwFileVersionLS);
-}
 
 std::string MonitorSourceFolder() {
     switch (WindowsFamily()) {
@@ -43,9 +30,14 @@ bool MonitorNeedsUpdate() {
         ShowEngineMessage(ResourceString(IDS_NO_SYSTEM_DIRECTORY));
         return false;
     }
-    unsigned installed = FileBuildNumber(system + library);
-    unsigned shipped = FileBuildNumber(Choices().gstrSetupDir + MonitorSourceFolder() + library);
-    return installed < shipped;
+    std::string shipped = Choices().gstrSetupDir + MonitorSourceFolder() + library;
+    // An older medium never replaces the monitor, and the user is told why it stays.
+    KeptFile newer;
+    if (InstalledIsNewer(shipped, system + library, library, newer)) {
+        ReportKeptFiles({newer});
+        return false;
+    }
+    return FileVersion(system + library) < FileVersion(shipped);
 }
 
 namespace {
@@ -95,13 +87,15 @@ bool CopyMonitorFiles(const std::string& sourceFolder, const std::string& firstF
         ShowEngineMessage(ResourceString(IDS_NO_SYSTEM_DIRECTORY));
         return false;
     }
+    std::vector<KeptFile> kept;
     for (const std::string* file : {&firstFile, &secondFile}) {
         if (file->empty()) continue;
-        if (!CopySetupFile(sourceFolder, *file, system)) {
+        if (!CopySetupFileUnlessOlder(sourceFolder, *file, system, kept)) {
             ShowEngineMessage(CopyFailureText(sourceFolder, *file));
             return false;
         }
     }
+    ReportKeptFiles(kept);
     return true;
 }
 

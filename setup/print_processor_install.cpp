@@ -3,6 +3,7 @@
 
 #include "print_processor_install.h"
 
+#include "file_version.h"
 #include "install_choices.h"
 #include "printer_install.h"
 #include "resource.h"
@@ -106,7 +107,11 @@ bool CopyPrintProcessor(const std::string& sourceFolder, const std::string& file
     // The answer is a terminated text inside a buffer of the size given.
     directory.data.push_back(0);
     std::string target = WithBackslash(reinterpret_cast<const char*>(directory.data.data()));
-    if (CopySetupFile(sourceFolder, fileName, target)) return true;
+    std::vector<KeptFile> kept;
+    if (CopySetupFileUnlessOlder(sourceFolder, fileName, target, kept)) {
+        ReportKeptFiles(kept);
+        return true;
+    }
     if (inUseTolerated && FileInUse(GetLastError())) {
         Choices().gbRebootNeeded = true;
         return false;
