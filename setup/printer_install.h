@@ -16,8 +16,9 @@ inline constexpr UINT kSettingChangeTimeoutMs = 1000;
 bool CreatePrinter();
 // Makes the printer `name` the default printer.
 bool MakeDefaultPrinter(const std::string& name);
-// Offers to delete every local printer whose driver is one of the system's models; sets
-// `printerRemoved` once one is deleted. False when the user keeps one or a deletion fails.
+// Offers to delete every local printer whose driver is one of the system's models (its whole
+// name, letter case aside), naming the printer and its driver; sets `printerRemoved` once one
+// is deleted. False when the user keeps one, or one cannot be deleted (which is shown).
 bool RemoveExistingPrinters(bool& printerRemoved);
 // Local printers and connections whose names begin with `prefix`, letter case aside; 0 also
 // when they cannot be listed, which is shown to the user.
