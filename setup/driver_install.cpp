@@ -124,25 +124,28 @@ std::string DriverSourceFolder() {
 
 bool DriverDirectory(std::string& directory, DWORD& error) {
     directory.clear();
-    error = 0;
     std::string environment = SpoolerEnvironment();
-    DWORD needed = 0;
-    GetPrinterDriverDirectoryA(nullptr, environment.data(), 1, nullptr, 0, &needed);
-    if (needed == 0) return false;
-    std::vector<BYTE> buffer;
-    try {
-        buffer.assign(needed + 1, 0);
-    } catch (const std::bad_alloc&) {
-        error = ERROR_OUTOFMEMORY;
+    Enumeration answer = Enumerate([&](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
+        *returned = 1;
+        return GetPrinterDriverDirectoryA(nullptr, environment.data(), 1, buffer, size, needed);
+    });
+    if (answer.status != EnumerationStatus::Listed) {
+        error = answer.error;
         return false;
     }
-    if (!GetPrinterDriverDirectoryA(nullptr, environment.data(), 1, buffer.data(), needed,
-                                    &needed)) {
-        error = GetLastError();
-        return false;
-    }
-    directory = WithBackslash(reinterpret_cast<const char*>(buffer.data()));
+    error = 0;
+    // The answer is a terminated text inside a buffer of the size given.
+    answer.data.push_back(0);
+    directory = WithBackslash(reinterpret_cast<const char*>(answer.data.data()));
     return true;
+}
+
+// The driver directory, or a message why there is none: a step that stops says why.
+bool DriverDirectoryOrMessage(std::string& directory) {
+    DWORD error = 0;
+    if (DriverDirectory(directory, error)) return true;
+    ShowSystemError(error ? error : ERROR_GEN_FAILURE);
+    return false;
 }
 
 DriverRecord BuildDriverRecord(const DriverInfo& model, const std::string& driverDirectory) {
@@ -213,8 +216,7 @@ bool RemoveDrivers(const std::string& modelName) {
 
 bool CopyDriverFiles(const std::string& sourceFolder, DriverFiles& files, bool inUseTolerated) {
     std::string directory;
-    DWORD error = 0;
-    if (!DriverDirectory(directory, error)) return false;
+    if (!DriverDirectoryOrMessage(directory)) return false;
     files.pHelpFile = Trimmed(files.pHelpFile);
     std::vector<KeptFile> kept;
     for (const std::string& name : DriverFileNames(files)) {
@@ -244,11 +246,7 @@ bool AddDriver(const DriverInfo* model) {
         return false;
     }
     std::string directory;
-    DWORD error = 0;
-    if (!DriverDirectory(directory, error)) {
-        if (error) ShowSystemError(error);
-        return false;
-    }
+    if (!DriverDirectoryOrMessage(directory)) return false;
     DriverRecord record = BuildDriverRecord(*model, directory);
     if (record.level == 0) return false;
 

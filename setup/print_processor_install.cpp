@@ -64,9 +64,10 @@ std::string StringOrEmpty(UINT id) {
 
 bool PrintProcessorExists(const std::string& name) {
     std::string environment = SpoolerEnvironment();
-    Enumeration list;
-    bool failed = false;
-    if (!ListPrintProcessors(environment, list, failed)) return false;
+    // A list that cannot be had means "not known to be there": the step that then installs it
+    // meets the same failure and is the one that shows it.
+    Enumeration list = EnumeratePrintProcessors(environment);
+    if (list.status != EnumerationStatus::Listed) return false;
     const PRINTPROCESSOR_INFO_1A* items = list.Items<PRINTPROCESSOR_INFO_1A>();
     for (DWORD i = 0; i < list.count; ++i)
         if (items[i].pName && name == items[i].pName) return true;

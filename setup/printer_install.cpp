@@ -156,7 +156,11 @@ bool RemoveExistingPrinters(bool& printerRemoved) {
             return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer, size, needed, returned);
         });
     switch (printers.status) {
-    case EnumerationStatus::Empty: return !printers.sizeQueryFailed;
+    case EnumerationStatus::Empty:
+        if (!printers.sizeQueryFailed) return true;
+        // A list that cannot be had stops the run: it says why.
+        ShowSystemError(printers.error ? printers.error : ERROR_GEN_FAILURE);
+        return false;
     case EnumerationStatus::NoMemory: ShowSystemError(ERROR_OUTOFMEMORY); return false;
     case EnumerationStatus::Failed: ShowSystemError(printers.error); return false;
     case EnumerationStatus::Listed: break;
