@@ -7,6 +7,7 @@
 #include "driver_install.h"
 #include "install_choices.h"
 #include "monitor_install.h"
+#include "monitor_staging.h"
 #include "port_settings_dlg.h"
 #include "print_processor_install.h"
 #include "printer_detection.h"
@@ -127,6 +128,9 @@ InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
     InstallChoices& choices = Choices();
     const int family = WindowsFamily();
     const bool update = MonitorNeedsUpdate();
+    // The new monitor is on the machine and checked before a printer of the old one goes.
+    StagedMonitor staged;
+    if (update && !StageMonitor(staged)) return InstallOutcome::Stopped;
     if (update && !RemoveExistingPrinters(frame.bPrinterRemoved)) return InstallOutcome::Stopped;
 
     // A spooler that still holds a removed printer is not restarted: the run that removed
@@ -154,7 +158,7 @@ InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
         if (family == kWin2000Family) RemoveDriverCopies(choices.gpModel->Win2000Files);
         if (family == kNT4Family) RemoveDriverCopies(choices.gpModel->NT4Files);
     }
-    if ((update || !MonitorExists(monitor)) && !InstallMonitor()) return RestartOrStop();
+    if ((update || !MonitorExists(monitor)) && !InstallMonitor(&staged)) return RestartOrStop();
     if ((update || !PrintProcessorExists(processor)) && !InstallPrintProcessor())
         return RestartOrStop();
     if (!CreatePrinter()) return InstallOutcome::Stopped;

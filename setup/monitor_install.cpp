@@ -7,6 +7,7 @@
 
 #include "file_version.h"
 #include "install_choices.h"
+#include "monitor_staging.h"
 #include "resource.h"
 #include "setup_files.h"
 #include "spooler_enum.h"
@@ -112,10 +113,20 @@ bool RegisterMonitor(const std::string& name, const std::string& libraryName) {
     return true;
 }
 
-bool InstallMonitor() {
+bool InstallMonitor(StagedMonitor* staged) {
     std::string name = ResourceString(IDS_MONITOR_NAME);
-    if (!RemoveMonitor(name)) return false;
     std::string library = ResourceString(IDS_MONITOR_DLL);
+    if (staged && staged->Staged()) {
+        bool registered = MonitorExists(name);
+        if (!RemoveMonitor(name)) return false;
+        if (!staged->SwapIn()) {
+            // The libraries are as they were: so is their registration.
+            if (registered) RegisterMonitor(name, library);
+            return false;
+        }
+        return RegisterMonitor(name, library);
+    }
+    if (!RemoveMonitor(name)) return false;
     std::string userInterface =
         WindowsFamily() == kWin2000Family ? ResourceString(IDS_MONITOR_UI_DLL) : std::string();
     std::string source = Choices().gstrSetupDir + MonitorSourceFolder();

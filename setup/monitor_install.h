@@ -21,5 +21,7 @@ bool CopyMonitorFiles(const std::string& sourceFolder, const std::string& firstF
                       const std::string& secondFile);
 // Registers the monitor `name` with its library `libraryName` (found in the system directory).
 bool RegisterMonitor(const std::string& name, const std::string& libraryName);
-// The whole monitor step: remove the old registration, copy the libraries, register.
-bool InstallMonitor();
+class StagedMonitor;
+// The whole monitor step: remove the old registration, copy the libraries (or put the staged
+// copies in place, the old registration restored when that fails), register.
+bool InstallMonitor(StagedMonitor* staged = nullptr);
