@@ -128,10 +128,12 @@ InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
     InstallChoices& choices = Choices();
     const int family = WindowsFamily();
     const bool update = MonitorNeedsUpdate();
-    // The new monitor is on the machine and checked before a printer of the old one goes.
+    // The new monitor is on the machine and checked, and the printer's settings settled,
+    // before a printer of the old one goes: a run that stops before then changes none.
     StagedMonitor staged;
     if (update && !StageMonitor(staged)) return InstallOutcome::Stopped;
-    if (update && !RemoveExistingPrinters(frame.bPrinterRemoved)) return InstallOutcome::Stopped;
+    std::vector<std::string> replaced;
+    if (update && !AskToReplacePrinters(replaced)) return InstallOutcome::Stopped;
 
     // A spooler that still holds a removed printer is not restarted: the run that removed
     // it, and every later one in this program, goes on with it as it is.
@@ -143,6 +145,7 @@ InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
     }
     if (CheckPrinterPort(choices.gstrPort, choices.gstrSettings).empty())
         return InstallOutcome::Stopped;
+    if (!DeletePrinters(replaced, frame.bPrinterRemoved)) return InstallOutcome::Stopped;
 
     const std::string monitor = ResourceString(IDS_MONITOR_NAME);
     const std::string& processor = choices.PrinterInfo.PrintProcessor;

@@ -2,6 +2,7 @@
 
 #include <winspool.h>
 
+#include <functional>
 #include <vector>
 
 #include "install_choices.h"
@@ -150,7 +151,12 @@ int CountPrinters(const std::string& prefix, DWORD& error) {
     return count;
 }
 
-bool RemoveExistingPrinters(bool& printerRemoved) {
+namespace {
+
+// Asks about each local printer of the models, in the spooler's order; `onYes` runs for each
+// Yes and may end the walk. False when the list cannot be had (shown), at a No, or when
+// `onYes` says so.
+bool AskAboutModelPrinters(const std::function<bool(const std::string&)>& onYes) {
     Enumeration printers =
         Enumerate([](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
             return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer, size, needed, returned);
@@ -172,25 +178,52 @@ bool RemoveExistingPrinters(bool& printerRemoved) {
         std::string driver = items[i].pDriverName ? items[i].pDriverName : "";
         if (!IsModelDriver(models, driver)) continue;
         std::string name = items[i].pPrinterName ? items[i].pPrinterName : "";
-
         if (AskEngineQuestion(ReplaceQuestion(name, driver)) != IDYES) return false;
-        PrinterHandle printer;
-        PRINTER_DEFAULTSA access{nullptr, nullptr, kPrinterFullAccess};
-        // One the user asked to replace and that stays would be used beside the new one.
-        if (!OpenPrinterA(name.data(), &printer.handle, &access)) {
-            ShowEngineMessage(NotDeletedText(name, GetLastError()));
-            return false;
-        }
-        DeleteFormA(printer.handle, const_cast<char*>(kRollPaperForm));
-        printerRemoved = true;
-        if (!DeletePrinter(printer.handle)) {
-            DWORD error = GetLastError();
-            ClosePrinter(printer.handle);
-            printer.handle = nullptr;
-            ShowEngineMessage(NotDeletedText(name, error));
-            return false;
-        }
+        if (!onYes(name)) return false;
     }
+    return true;
+}
+
+// Deletes the printer `name` the user agreed to replace, with its roll-paper form.
+bool DeleteReplacedPrinter(const std::string& name, bool& printerRemoved) {
+    PrinterHandle printer;
+    PRINTER_DEFAULTSA access{nullptr, nullptr, kPrinterFullAccess};
+    std::string copy = name;
+    // One the user asked to replace and that stays would be used beside the new one.
+    if (!OpenPrinterA(copy.data(), &printer.handle, &access)) {
+        ShowEngineMessage(NotDeletedText(name, GetLastError()));
+        return false;
+    }
+    DeleteFormA(printer.handle, const_cast<char*>(kRollPaperForm));
+    printerRemoved = true;
+    if (!DeletePrinter(printer.handle)) {
+        DWORD error = GetLastError();
+        ClosePrinter(printer.handle);
+        printer.handle = nullptr;
+        ShowEngineMessage(NotDeletedText(name, error));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool RemoveExistingPrinters(bool& printerRemoved) {
+    return AskAboutModelPrinters(
+        [&](const std::string& name) { return DeleteReplacedPrinter(name, printerRemoved); });
+}
+
+bool AskToReplacePrinters(std::vector<std::string>& agreed) {
+    agreed.clear();
+    return AskAboutModelPrinters([&](const std::string& name) {
+        agreed.push_back(name);
+        return true;
+    });
+}
+
+bool DeletePrinters(const std::vector<std::string>& names, bool& printerRemoved) {
+    for (const std::string& name : names)
+        if (!DeleteReplacedPrinter(name, printerRemoved)) return false;
     return true;
 }
 
