@@ -1,10 +1,11 @@
 # The version of everything this tree builds, set here and nowhere else. Every library and
 # program carries it as a VERSIONINFO resource made from version.rc.in.
 #
-# The fourth part, the build number, is the one that matters in the field: setup replaces an
-# installed veskmon.dll only when the medium's copy has a higher build number (the first
-# three parts are not compared). Raise VESK_BUILD_NUMBER for every release, for instance
-# from a build machine with -DVESK_BUILD_NUMBER=<n>.
+# Setup compares the whole file version, its first part highest: it replaces an installed
+# veskmon.dll only with a higher one, and never puts any of its files over a newer one. The
+# fourth part, the build number, tells releases of one version apart: raise
+# VESK_BUILD_NUMBER for every release, for instance from a build machine with
+# -DVESK_BUILD_NUMBER=<n>.
 set(VESK_VERSION 1.0.0)
 set(VESK_BUILD_NUMBER 1 CACHE STRING
     "Build number, the fourth part of every file version (0 to 65535)")

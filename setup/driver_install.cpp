@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "file_version.h"
 #include "resource.h"
 #include "setup_files.h"
 #include "spooler_enum.h"
@@ -66,6 +67,41 @@ std::vector<std::string> DriverFileNames(const DriverFiles& files) {
     return names;
 }
 
+// The files of the installed driver `driverName` that are newer than the medium's files of
+// the same name.
+std::vector<KeptFile> NewerInstalledDriverFiles(const std::string& sourceFolder,
+                                                const DriverFiles& files,
+                                                const std::string& driverName) {
+    std::vector<KeptFile> kept;
+    std::string environment = SpoolerEnvironment();
+    Enumeration drivers =
+        Enumerate([&](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
+            return EnumPrinterDriversA(nullptr, environment.data(), 3, buffer, size, needed,
+                                       returned);
+        });
+    std::vector<std::string> installed;
+    for (DWORD i = 0; drivers.status == EnumerationStatus::Listed && i < drivers.count; ++i) {
+        const DRIVER_INFO_3A& d = drivers.Items<DRIVER_INFO_3A>()[i];
+        if (!d.pName || driverName != d.pName) continue;
+        for (const char* path : {d.pDriverPath, d.pDataFile, d.pConfigFile, d.pHelpFile})
+            if (path) installed.emplace_back(path);
+        for (const char* p = d.pDependentFiles; p && *p; p += lstrlenA(p) + 1)
+            installed.emplace_back(p);
+    }
+    for (const std::string& name : DriverFileNames(files)) {
+        for (const std::string& path : installed) {
+            size_t slash = path.find_last_of('\\');
+            std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+            if (lstrcmpiA(file.c_str(), name.c_str()) != 0) continue;
+            KeptFile newer;
+            if (InstalledIsNewer(SetupFileSource(sourceFolder, name), path, name, newer))
+                kept.push_back(newer);
+            break;
+        }
+    }
+    return kept;
+}
+
 }  // namespace
 
 DriverFiles* FamilyDriverFiles(DriverInfo& model) {
@@ -88,25 +124,28 @@ std::string DriverSourceFolder() {
 
 bool DriverDirectory(std::string& directory, DWORD& error) {
     directory.clear();
-    error = 0;
     std::string environment = SpoolerEnvironment();
-    DWORD needed = 0;
-    GetPrinterDriverDirectoryA(nullptr, environment.data(), 1, nullptr, 0, &needed);
-    if (needed == 0) return false;
-    std::vector<BYTE> buffer;
-    try {
-        buffer.assign(needed + 1, 0);
-    } catch (const std::bad_alloc&) {
-        error = ERROR_OUTOFMEMORY;
+    Enumeration answer = Enumerate([&](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
+        *returned = 1;
+        return GetPrinterDriverDirectoryA(nullptr, environment.data(), 1, buffer, size, needed);
+    });
+    if (answer.status != EnumerationStatus::Listed) {
+        error = answer.error;
         return false;
     }
-    if (!GetPrinterDriverDirectoryA(nullptr, environment.data(), 1, buffer.data(), needed,
-                                    &needed)) {
-        error = GetLastError();
-        return false;
-    }
-    directory = WithBackslash(reinterpret_cast<const char*>(buffer.data()));
+    error = 0;
+    // The answer is a terminated text inside a buffer of the size given.
+    answer.data.push_back(0);
+    directory = WithBackslash(reinterpret_cast<const char*>(answer.data.data()));
     return true;
+}
+
+// The driver directory, or a message why there is none: a step that stops says why.
+bool DriverDirectoryOrMessage(std::string& directory) {
+    DWORD error = 0;
+    if (DriverDirectory(directory, error)) return true;
+    ShowSystemError(error ? error : ERROR_GEN_FAILURE);
+    return false;
 }
 
 DriverRecord BuildDriverRecord(const DriverInfo& model, const std::string& driverDirectory) {
@@ -177,11 +216,16 @@ bool RemoveDrivers(const std::string& modelName) {
 
 bool CopyDriverFiles(const std::string& sourceFolder, DriverFiles& files, bool inUseTolerated) {
     std::string directory;
-    DWORD error = 0;
-    if (!DriverDirectory(directory, error)) return false;
+    if (!DriverDirectoryOrMessage(directory)) return false;
     files.pHelpFile = Trimmed(files.pHelpFile);
+    std::vector<KeptFile> kept;
     for (const std::string& name : DriverFileNames(files)) {
         std::string target = directory + name;
+        KeptFile newer;
+        if (InstalledIsNewer(SetupFileSource(sourceFolder, name), target, name, newer)) {
+            kept.push_back(newer);
+            continue;
+        }
         DeleteFileA(target.c_str());
         if (CopySetupFile(sourceFolder, name, directory)) continue;
         // Windows 98 holds a driver in use: it is replaced after a restart.
@@ -192,6 +236,7 @@ bool CopyDriverFiles(const std::string& sourceFolder, DriverFiles& files, bool i
         ShowEngineMessage(CopyFailureText(sourceFolder, name));
         return false;
     }
+    ReportKeptFiles(kept);
     return true;
 }
 
@@ -201,11 +246,7 @@ bool AddDriver(const DriverInfo* model) {
         return false;
     }
     std::string directory;
-    DWORD error = 0;
-    if (!DriverDirectory(directory, error)) {
-        if (error) ShowSystemError(error);
-        return false;
-    }
+    if (!DriverDirectoryOrMessage(directory)) return false;
     DriverRecord record = BuildDriverRecord(*model, directory);
     if (record.level == 0) return false;
 
@@ -251,6 +292,14 @@ bool InstallDriver() {
     std::string source = choices.gstrSetupDir + DriverSourceFolder();
     if (DriverInstalled(model->pName)) {
         if (!choices.gbReplaceDriver) return true;
+        // A driver newer than the medium's stays as it is.
+        if (files) {
+            std::vector<KeptFile> newer = NewerInstalledDriverFiles(source, *files, model->pName);
+            if (!newer.empty()) {
+                ReportKeptFiles(newer);
+                return true;
+            }
+        }
         if (!RemoveDrivers(model->pName)) {
             choices.gbRebootNeeded = true;
             return false;

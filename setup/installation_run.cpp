@@ -7,6 +7,7 @@
 #include "driver_install.h"
 #include "install_choices.h"
 #include "monitor_install.h"
+#include "monitor_staging.h"
 #include "port_settings_dlg.h"
 #include "print_processor_install.h"
 #include "printer_detection.h"
@@ -128,16 +129,24 @@ InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
     if (!PrepareSetupCopy(choices)) return InstallOutcome::Stopped;
     const int family = WindowsFamily();
     const bool update = MonitorNeedsUpdate();
-    if (update && !RemoveExistingPrinters(frame.bPrinterRemoved)) return InstallOutcome::Stopped;
+    // The new monitor is on the machine and checked, and the printer's settings settled,
+    // before a printer of the old one goes: a run that stops before then changes none.
+    StagedMonitor staged;
+    if (update && !StageMonitor(staged)) return InstallOutcome::Stopped;
+    std::vector<std::string> replaced;
+    if (update && !AskToReplacePrinters(replaced)) return InstallOutcome::Stopped;
 
     // A spooler that still holds a removed printer is not restarted: the run that removed
     // it, and every later one in this program, goes on with it as it is.
     if (!frame.bPrinterRemoved) {
         RemoveRollPaperForm();
-        if (RestartSpooler() == ERROR_ACCESS_DENIED) return InstallOutcome::Stopped;
+        DWORD restart = RestartSpooler();
+        if (restart == ERROR_ACCESS_DENIED || restart == kSpoolerNotRunning)
+            return InstallOutcome::Stopped;
     }
     if (CheckPrinterPort(choices.gstrPort, choices.gstrSettings).empty())
         return InstallOutcome::Stopped;
+    if (!DeletePrinters(replaced, frame.bPrinterRemoved)) return InstallOutcome::Stopped;
 
     const std::string monitor = ResourceString(IDS_MONITOR_NAME);
     const std::string& processor = choices.PrinterInfo.PrintProcessor;
@@ -152,7 +161,7 @@ InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
         if (family == kWin2000Family) RemoveDriverCopies(choices.gpModel->Win2000Files);
         if (family == kNT4Family) RemoveDriverCopies(choices.gpModel->NT4Files);
     }
-    if ((update || !MonitorExists(monitor)) && !InstallMonitor()) return RestartOrStop();
+    if ((update || !MonitorExists(monitor)) && !InstallMonitor(&staged)) return RestartOrStop();
     if ((update || !PrintProcessorExists(processor)) && !InstallPrintProcessor())
         return RestartOrStop();
     if (!CreatePrinter()) return InstallOutcome::Stopped;

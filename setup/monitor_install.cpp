@@ -5,27 +5,15 @@
 
 #include <vector>
 
+#include "file_version.h"
 #include "install_choices.h"
+#include "monitor_staging.h"
 #include "resource.h"
 #include "setup_files.h"
 #include "spooler_enum.h"
 #include "string_table.h"
 #include "system_error_text.h"
 #include "windows_family.h"
-
-unsigned FileBuildNumber(const std::string& path) {
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    if (size == 0) return 0;
-    std::vector<BYTE> data(size);
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return 0;
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
-        length < sizeof(VS_FIXEDFILEINFO))
-        return 0;
-    return LOWORD(fixed->dwFileVersionLS);
-}
 
 std::string MonitorSourceFolder() {
     switch (WindowsFamily()) {
@@ -43,9 +31,14 @@ bool MonitorNeedsUpdate() {
         ShowEngineMessage(ResourceString(IDS_NO_SYSTEM_DIRECTORY));
         return false;
     }
-    unsigned installed = FileBuildNumber(system + library);
-    unsigned shipped = FileBuildNumber(Choices().gstrSetupDir + MonitorSourceFolder() + library);
-    return installed < shipped;
+    std::string shipped = Choices().gstrSetupDir + MonitorSourceFolder() + library;
+    // An older medium never replaces the monitor, and the user is told why it stays.
+    KeptFile newer;
+    if (InstalledIsNewer(shipped, system + library, library, newer)) {
+        ReportKeptFiles({newer});
+        return false;
+    }
+    return FileVersion(system + library) < FileVersion(shipped);
 }
 
 namespace {
@@ -95,13 +88,15 @@ bool CopyMonitorFiles(const std::string& sourceFolder, const std::string& firstF
         ShowEngineMessage(ResourceString(IDS_NO_SYSTEM_DIRECTORY));
         return false;
     }
+    std::vector<KeptFile> kept;
     for (const std::string* file : {&firstFile, &secondFile}) {
         if (file->empty()) continue;
-        if (!CopySetupFile(sourceFolder, *file, system)) {
+        if (!CopySetupFileUnlessOlder(sourceFolder, *file, system, kept)) {
             ShowEngineMessage(CopyFailureText(sourceFolder, *file));
             return false;
         }
     }
+    ReportKeptFiles(kept);
     return true;
 }
 
@@ -118,10 +113,20 @@ bool RegisterMonitor(const std::string& name, const std::string& libraryName) {
     return true;
 }
 
-bool InstallMonitor() {
+bool InstallMonitor(StagedMonitor* staged) {
     std::string name = ResourceString(IDS_MONITOR_NAME);
-    if (!RemoveMonitor(name)) return false;
     std::string library = ResourceString(IDS_MONITOR_DLL);
+    if (staged && staged->Staged()) {
+        bool registered = MonitorExists(name);
+        if (!RemoveMonitor(name)) return false;
+        if (!staged->SwapIn()) {
+            // The libraries are as they were: so is their registration.
+            if (registered) RegisterMonitor(name, library);
+            return false;
+        }
+        return RegisterMonitor(name, library);
+    }
+    if (!RemoveMonitor(name)) return false;
     std::string userInterface =
         WindowsFamily() == kWin2000Family ? ResourceString(IDS_MONITOR_UI_DLL) : std::string();
     std::string source = Choices().gstrSetupDir + MonitorSourceFolder();

@@ -4,25 +4,24 @@
 
 #include <string>
 
-// The build number of a file: the fourth part of the file version in its version resource;
-// 0 for a file without one, or no file.
-unsigned FileBuildNumber(const std::string& path);
-
 // The medium's folder of the monitor libraries for the running family, below the setup
 // folder ("" on a family the medium has no folder for).
 std::string MonitorSourceFolder();
 
-// True when the medium's monitor library has a higher build number than the installed one.
+// True when the medium's monitor library has a higher file version than the installed one;
+// a lower one is said in a message.
 bool MonitorNeedsUpdate();
 // True when a monitor of exactly `name` is registered (letter case counts).
 bool MonitorExists(const std::string& name);
 // Deletes the first monitor registered under exactly `name`; true also when there is none.
 bool RemoveMonitor(const std::string& name);
 // Copies `firstFile` and, unless empty, `secondFile` from `sourceFolder` into the system
-// directory.
+// directory; an installed file newer than the medium's is kept, and said so.
 bool CopyMonitorFiles(const std::string& sourceFolder, const std::string& firstFile,
                       const std::string& secondFile);
 // Registers the monitor `name` with its library `libraryName` (found in the system directory).
 bool RegisterMonitor(const std::string& name, const std::string& libraryName);
-// The whole monitor step: remove the old registration, copy the libraries, register.
-bool InstallMonitor();
+class StagedMonitor;
+// The whole monitor step: remove the old registration, copy the libraries (or put the staged
+// copies in place, the old registration restored when that fails), register.
+bool InstallMonitor(StagedMonitor* staged = nullptr);

@@ -10,6 +10,8 @@ constexpr int kTextLeft = 30;
 constexpr int kTextRightMargin = 100;
 constexpr int kTitleTop = 5;
 constexpr int kTitleBottom = 30;
+// The type sizes tried, in per cent of the dialog font's, until the whole text fits.
+constexpr int kTypeSizes[] = {100, 90, 80, 70};
 
 }  // namespace
 
@@ -25,6 +27,10 @@ bool CPageHeader::SubclassDlgItem(int id, HWND parent) {
     m_originalProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc)));
     return true;
+}
+
+CPageHeader* CPageHeader::FromHandle(HWND control) {
+    return static_cast<CPageHeader*>(GetPropA(control, kHeaderProperty));
 }
 
 void CPageHeader::Unsubclass() {
@@ -49,6 +55,36 @@ void CPageHeader::SplitWindowText() {
     }
 }
 
+namespace {
+
+// A font like `base` at `percent` of its height, bold or not; null when none can be made.
+HFONT ScaledFont(const LOGFONTA& base, int percent, bool bold) {
+    LOGFONTA font = base;
+    font.lfHeight = base.lfHeight * percent / 100;
+    if (font.lfHeight == 0) font.lfHeight = base.lfHeight;
+    font.lfWidth = 0;
+    if (bold) font.lfWeight = FW_BOLD;
+    return CreateFontIndirectA(&font);
+}
+
+// Lays title and subtitle out in `client` with `right` pixels kept free on the right; the
+// bottom of the text, which may lie below the client area.
+int LayOut(HDC dc, const RECT& client, int right, HFONT titleFont, HFONT textFont,
+           const std::string& title, const std::string& subtitle, RECT& titleRect,
+           RECT& subtitleRect) {
+    titleRect = {kTextLeft, kTitleTop, client.right - right, kTitleBottom};
+    HGDIOBJ previous = SelectObject(dc, titleFont);
+    DrawTextA(dc, title.c_str(), -1, &titleRect, DT_WORDBREAK | DT_CALCRECT);
+    SelectObject(dc, textFont);
+    subtitleRect = {kTextLeft, titleRect.bottom, client.right - right, client.bottom};
+    RECT needed = subtitleRect;
+    DrawTextA(dc, subtitle.c_str(), -1, &needed, DT_WORDBREAK | DT_EXPANDTABS | DT_CALCRECT);
+    SelectObject(dc, previous);
+    return subtitle.empty() ? static_cast<int>(titleRect.bottom) : static_cast<int>(needed.bottom);
+}
+
+}  // namespace
+
 void CPageHeader::OnPaint() {
     SplitWindowText();
     PAINTSTRUCT ps;
@@ -62,23 +98,36 @@ void CPageHeader::OnPaint() {
     SetBkColor(dc, window);
 
     HFONT guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    LOGFONTA bold{};
-    GetObjectA(guiFont, sizeof bold, &bold);
-    bold.lfWeight = FW_BOLD;
-    HFONT titleFont = CreateFontIndirectA(&bold);
-    HGDIOBJ deviceFont = SelectObject(dc, titleFont ? titleFont : guiFont);
-
-    RECT title{kTextLeft, kTitleTop, client.right - kTextRightMargin, kTitleBottom};
-    DrawTextA(dc, m_strTitle.c_str(), -1, &title, DT_WORDBREAK | DT_CALCRECT);
-    DrawTextA(dc, m_strTitle.c_str(), -1, &title, DT_WORDBREAK);
-
-    SelectObject(dc, guiFont);
-    RECT subtitle{kTextLeft, title.bottom, client.right - kTextRightMargin, client.bottom};
+    LOGFONTA base{};
+    GetObjectA(guiFont, sizeof base, &base);
+    HGDIOBJ deviceFont = SelectObject(dc, guiFont);
     std::string indented = "\t" + m_strSubtitle;
+
+    // The whole text is shown: where it does not fit the band as designed, it takes the band's
+    // width, then smaller type, until it does (or the smallest type is reached).
+    HFONT titleFont = nullptr, textFont = nullptr;
+    RECT title{}, subtitle{};
+    for (int percent : kTypeSizes) {
+        for (int right : {kTextRightMargin, kTextLeft}) {
+            if (titleFont) DeleteObject(titleFont);
+            if (textFont && textFont != guiFont) DeleteObject(textFont);
+            titleFont = ScaledFont(base, percent, true);
+            textFont = percent == 100 ? guiFont : ScaledFont(base, percent, false);
+            if (!textFont) textFont = guiFont;
+            m_textBottom = LayOut(dc, client, right, titleFont ? titleFont : guiFont, textFont,
+                                  m_strTitle, indented, title, subtitle);
+            if (m_textBottom <= client.bottom) break;
+        }
+        if (m_textBottom <= client.bottom) break;
+    }
+    SelectObject(dc, titleFont ? titleFont : guiFont);
+    DrawTextA(dc, m_strTitle.c_str(), -1, &title, DT_WORDBREAK);
+    SelectObject(dc, textFont);
     DrawTextA(dc, indented.c_str(), -1, &subtitle, DT_WORDBREAK | DT_EXPANDTABS);
 
     SelectObject(dc, deviceFont);
     if (titleFont) DeleteObject(titleFont);
+    if (textFont && textFont != guiFont) DeleteObject(textFont);
     EndPaint(m_hWnd, &ps);
 }
 

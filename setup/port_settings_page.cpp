@@ -20,6 +20,7 @@ CPortSettingsPage::CPortSettingsPage(WizardNavigation& frame)
 const MessageMap* CPortSettingsPage::GetMessageMap() const {
     static const MessageEntry entries[] = {
         OnClicked<&CPortSettingsPage::OnRestoreDefaults>(IDC_RESTORE_DEFAULTS),
+        OnCommand<&CPortSettingsPage::UpdateNext>(IDC_COM_PORT, CBN_SELCHANGE),
     };
     static const MessageMap map(CWizardPage::GetMessageMap(), entries);
     return &map;
@@ -32,7 +33,19 @@ BOOL CPortSettingsPage::OnInitDialog() {
     FillLineSettingBoxes(m_hWnd);
     SelectByText(Item(IDC_COM_PORT), "COM1:");
     SelectLineDefaults(m_hWnd);
+    // Without a port there is nothing to install on: the page says so and goes no further.
+    bool none = SendMessageA(Item(IDC_COM_PORT), CB_GETCOUNT, 0, 0) <= 0;
+    ShowWindow(Item(IDC_NO_COM_PORT), none ? SW_SHOW : SW_HIDE);
+    UpdateNext();
     return TRUE;
+}
+
+bool CPortSettingsPage::PortChosen() {
+    return SendMessageA(Item(IDC_COM_PORT), CB_GETCURSEL, 0, 0) != CB_ERR;
+}
+
+void CPortSettingsPage::UpdateNext() {
+    EnableWindow(Item(IDC_NEXT), PortChosen());
 }
 
 void CPortSettingsPage::FillComPorts() {
@@ -57,6 +70,7 @@ void CPortSettingsPage::OnRestoreDefaults() {
 }
 
 void CPortSettingsPage::OnNext() {
+    if (!PortChosen()) return;
     InstallChoices& choices = Choices();
     choices.gbTalkToPrinter = IsDlgButtonChecked(m_hWnd, IDC_NO_CONFIRM) != BST_CHECKED;
     choices.gstrPort = SelectedText(Item(IDC_COM_PORT));

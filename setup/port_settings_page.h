@@ -22,6 +22,9 @@ protected:
 private:
     void FillComPorts();
     void OnRestoreDefaults();
+    // Next goes on only with a port chosen.
+    bool PortChosen();
+    void UpdateNext();
 
     CPageHeader m_header;
 };

@@ -3,6 +3,7 @@
 
 #include "print_processor_install.h"
 
+#include "file_version.h"
 #include "install_choices.h"
 #include "printer_install.h"
 #include "resource.h"
@@ -63,9 +64,10 @@ std::string StringOrEmpty(UINT id) {
 
 bool PrintProcessorExists(const std::string& name) {
     std::string environment = SpoolerEnvironment();
-    Enumeration list;
-    bool failed = false;
-    if (!ListPrintProcessors(environment, list, failed)) return false;
+    // A list that cannot be had means "not known to be there": the step that then installs it
+    // meets the same failure and is the one that shows it.
+    Enumeration list = EnumeratePrintProcessors(environment);
+    if (list.status != EnumerationStatus::Listed) return false;
     const PRINTPROCESSOR_INFO_1A* items = list.Items<PRINTPROCESSOR_INFO_1A>();
     for (DWORD i = 0; i < list.count; ++i)
         if (items[i].pName && name == items[i].pName) return true;
@@ -106,7 +108,11 @@ bool CopyPrintProcessor(const std::string& sourceFolder, const std::string& file
     // The answer is a terminated text inside a buffer of the size given.
     directory.data.push_back(0);
     std::string target = WithBackslash(reinterpret_cast<const char*>(directory.data.data()));
-    if (CopySetupFile(sourceFolder, fileName, target)) return true;
+    std::vector<KeptFile> kept;
+    if (CopySetupFileUnlessOlder(sourceFolder, fileName, target, kept)) {
+        ReportKeptFiles(kept);
+        return true;
+    }
     if (inUseTolerated && FileInUse(GetLastError())) {
         Choices().gbRebootNeeded = true;
         return false;

@@ -2,6 +2,9 @@
 
 #include <winspool.h>
 
+#include <functional>
+#include <vector>
+
 #include "install_choices.h"
 #include "resource.h"
 #include "spooler_enum.h"
@@ -12,6 +15,8 @@
 namespace {
 
 constexpr DWORD kPrinterFullAccess = PRINTER_ALL_ACCESS;  // 0xF000C
+// Earlier installations named the Kx240-F's driver so.
+constexpr char kEarlierDriverName[] = "Kx240";
 
 // An empty field is given to the spooler as none.
 char* FieldOrNone(std::string& text) {
@@ -43,6 +48,39 @@ PRINTER_INFO_2A* ReadPrinterRecord(HANDLE printer, std::vector<BYTE>& buffer) {
     if (record.status != EnumerationStatus::Listed) return nullptr;
     buffer = std::move(record.data);
     return reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
+}
+
+// The driver names of the models, in lower case, and the name the Kx240-F's driver had
+// before it.
+std::vector<std::string> ModelDriverNames() {
+    std::string list = ResourceString(IDS_MODEL_NAMES) + "\n" + kEarlierDriverName;
+    CharLowerBuffA(list.data(), static_cast<DWORD>(list.size()));
+    std::vector<std::string> names;
+    for (size_t at = 0; at <= list.size();) {
+        size_t end = list.find('\n', at);
+        if (end == std::string::npos) end = list.size();
+        if (end > at) names.push_back(list.substr(at, end - at));
+        at = end + 1;
+    }
+    return names;
+}
+
+// Whole names only: a driver called "x" or "0" is no model's driver.
+bool IsModelDriver(const std::vector<std::string>& models, std::string driver) {
+    if (driver.empty()) return false;
+    CharLowerBuffA(driver.data(), static_cast<DWORD>(driver.size()));
+    for (const std::string& model : models)
+        if (model == driver) return true;
+    return false;
+}
+
+// The question names what it would delete.
+std::string ReplaceQuestion(const std::string& printer, const std::string& driver) {
+    return ResourceString(IDS_REPLACE_PRINTER) + "\n\nPrinter: " + printer + "\nDriver: " + driver;
+}
+
+std::string NotDeletedText(const std::string& printer, DWORD error) {
+    return "The printer \"" + printer + "\" could not be deleted.\n" + SystemErrorText(error);
 }
 
 void AnnounceDefaultPrinter(const char* section) {
@@ -113,42 +151,79 @@ int CountPrinters(const std::string& prefix, DWORD& error) {
     return count;
 }
 
-bool RemoveExistingPrinters(bool& printerRemoved) {
+namespace {
+
+// Asks about each local printer of the models, in the spooler's order; `onYes` runs for each
+// Yes and may end the walk. False when the list cannot be had (shown), at a No, or when
+// `onYes` says so.
+bool AskAboutModelPrinters(const std::function<bool(const std::string&)>& onYes) {
     Enumeration printers =
         Enumerate([](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
             return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer, size, needed, returned);
         });
     switch (printers.status) {
-    case EnumerationStatus::Empty: return !printers.sizeQueryFailed;
+    case EnumerationStatus::Empty:
+        if (!printers.sizeQueryFailed) return true;
+        // A list that cannot be had stops the run: it says why.
+        ShowSystemError(printers.error ? printers.error : ERROR_GEN_FAILURE);
+        return false;
     case EnumerationStatus::NoMemory: ShowSystemError(ERROR_OUTOFMEMORY); return false;
     case EnumerationStatus::Failed: ShowSystemError(printers.error); return false;
     case EnumerationStatus::Listed: break;
     }
-    std::string models = ResourceString(IDS_MODEL_NAMES);
-    CharLowerBuffA(models.data(), static_cast<DWORD>(models.size()));
-
+    std::vector<std::string> models = ModelDriverNames();
     const PRINTER_INFO_2A* items = printers.Items<PRINTER_INFO_2A>();
     for (DWORD i = 0; i < printers.count; ++i) {
-        // A printer of one of the models, or of an earlier driver whose name is part of one.
+        // A printer of one of the models, or of the earlier name of one.
         std::string driver = items[i].pDriverName ? items[i].pDriverName : "";
-        if (driver.empty()) continue;
-        CharLowerBuffA(driver.data(), static_cast<DWORD>(driver.size()));
-        if (models.find(driver) == std::string::npos) continue;
-
-        if (AskEngineQuestion(ResourceString(IDS_REPLACE_PRINTER)) != IDYES) return false;
-        PrinterHandle printer;
-        PRINTER_DEFAULTSA access{nullptr, nullptr, kPrinterFullAccess};
-        if (!OpenPrinterA(items[i].pPrinterName, &printer.handle, &access)) continue;
-        DeleteFormA(printer.handle, const_cast<char*>(kRollPaperForm));
-        printerRemoved = true;
-        if (!DeletePrinter(printer.handle)) {
-            DWORD error = GetLastError();
-            ClosePrinter(printer.handle);
-            printer.handle = nullptr;
-            ShowSystemError(error);
-            return false;
-        }
+        if (!IsModelDriver(models, driver)) continue;
+        std::string name = items[i].pPrinterName ? items[i].pPrinterName : "";
+        if (AskEngineQuestion(ReplaceQuestion(name, driver)) != IDYES) return false;
+        if (!onYes(name)) return false;
     }
+    return true;
+}
+
+// Deletes the printer `name` the user agreed to replace, with its roll-paper form.
+bool DeleteReplacedPrinter(const std::string& name, bool& printerRemoved) {
+    PrinterHandle printer;
+    PRINTER_DEFAULTSA access{nullptr, nullptr, kPrinterFullAccess};
+    std::string copy = name;
+    // One the user asked to replace and that stays would be used beside the new one.
+    if (!OpenPrinterA(copy.data(), &printer.handle, &access)) {
+        ShowEngineMessage(NotDeletedText(name, GetLastError()));
+        return false;
+    }
+    DeleteFormA(printer.handle, const_cast<char*>(kRollPaperForm));
+    printerRemoved = true;
+    if (!DeletePrinter(printer.handle)) {
+        DWORD error = GetLastError();
+        ClosePrinter(printer.handle);
+        printer.handle = nullptr;
+        ShowEngineMessage(NotDeletedText(name, error));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool RemoveExistingPrinters(bool& printerRemoved) {
+    return AskAboutModelPrinters(
+        [&](const std::string& name) { return DeleteReplacedPrinter(name, printerRemoved); });
+}
+
+bool AskToReplacePrinters(std::vector<std::string>& agreed) {
+    agreed.clear();
+    return AskAboutModelPrinters([&](const std::string& name) {
+        agreed.push_back(name);
+        return true;
+    });
+}
+
+bool DeletePrinters(const std::vector<std::string>& names, bool& printerRemoved) {
+    for (const std::string& name : names)
+        if (!DeleteReplacedPrinter(name, printerRemoved)) return false;
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The form earlier versions of the driver added to every printer of theirs.
 inline constexpr char kRollPaperForm[] = "58 mm Roll Paper";
@@ -16,9 +17,15 @@ inline constexpr UINT kSettingChangeTimeoutMs = 1000;
 bool CreatePrinter();
 // Makes the printer `name` the default printer.
 bool MakeDefaultPrinter(const std::string& name);
-// Offers to delete every local printer whose driver is one of the system's models; sets
-// `printerRemoved` once one is deleted. False when the user keeps one or a deletion fails.
+// Offers to delete every local printer whose driver is one of the system's models (its whole
+// name, letter case aside), naming the printer and its driver; sets `printerRemoved` once one
+// is deleted. False when the user keeps one, or one cannot be deleted (which is shown).
 bool RemoveExistingPrinters(bool& printerRemoved);
+// The same in two halves, so that nothing goes before the run is ready to replace it: the
+// questions, `agreed` receiving the printers the user agreed to replace (false at a No or
+// when the list cannot be had); and their deletion (false, shown, when one cannot be).
+bool AskToReplacePrinters(std::vector<std::string>& agreed);
+bool DeletePrinters(const std::vector<std::string>& names, bool& printerRemoved);
 // Local printers and connections whose names begin with `prefix`, letter case aside; 0 also
 // when they cannot be listed, which is shown to the user.
 int CountPrinters(const std::string& prefix);

@@ -46,6 +46,7 @@
 #define IDC_STOP_BITS 1011
 #define IDC_RESTORE_DEFAULTS 1012
 #define IDC_NO_CONFIRM 1034
+#define IDC_NO_COM_PORT 1043
 
 // Model page.
 #define IDC_MODEL_LIST 1018

@@ -23,15 +23,19 @@ std::string WithBackslash(std::string folder) {
     return folder;
 }
 
-bool CopySetupFile(const std::string& sourceFolder, const std::string& fileName,
-                   const std::string& targetFolder) {
+std::string SetupFileSource(const std::string& sourceFolder, const std::string& fileName) {
     char start[4] = {};
     lstrcpynA(start, fileName.c_str(), sizeof(start));
     CharLowerBuffA(start, lstrlenA(start));
     std::string source = sourceFolder;
     if (std::string(start) == "uni" && WindowsFamily() != kWin98Family)
         source += ResourceString(IDS_UNIDRV_FOLDER);
-    source += fileName;
+    return source + fileName;
+}
+
+bool CopySetupFile(const std::string& sourceFolder, const std::string& fileName,
+                   const std::string& targetFolder) {
+    std::string source = SetupFileSource(sourceFolder, fileName);
     std::string target = targetFolder + fileName;
     return CopyFileA(source.c_str(), target.c_str(), FALSE) != FALSE;
 }

@@ -15,6 +15,9 @@ bool SystemDirectory(std::string& directory);
 // `folder` with a "\" at its end (an empty folder stays empty).
 std::string WithBackslash(std::string folder);
 
+// Where `fileName` lies on the medium below `sourceFolder` (see CopySetupFile).
+std::string SetupFileSource(const std::string& sourceFolder, const std::string& fileName);
+
 // Copies `fileName` from `sourceFolder` into `targetFolder` (both ending in "\"), over a file
 // already there. Files whose names begin with "uni" are the platform's universal driver
 // files, which the medium keeps in the sub-folder "Unidrv\" of the source folder, except for

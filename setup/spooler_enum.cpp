@@ -9,10 +9,22 @@ bool IsShortBuffer(DWORD error) {
     return error == ERROR_INSUFFICIENT_BUFFER || error == ERROR_MORE_DATA;
 }
 
+DWORD g_fault = 0;
+
 }  // namespace
+
+void SetEnumerationFault(DWORD error) {
+    g_fault = error;
+}
 
 Enumeration Enumerate(const EnumerationCall& call) {
     Enumeration result;
+    if (g_fault) {
+        result.status = EnumerationStatus::Empty;
+        result.sizeQueryFailed = true;
+        result.error = g_fault;
+        return result;
+    }
     DWORD needed = 0, returned = 0;
     SetLastError(ERROR_SUCCESS);
     BOOL answered = call(nullptr, 0, &needed, &returned);

@@ -37,3 +37,7 @@ struct Enumeration {
 inline constexpr int kEnumerationAttempts = 5;
 
 Enumeration Enumerate(const EnumerationCall& call);
+
+// While not 0, every list fails at its size query with this error and no size, as from a
+// spooler that is not there: how the steps' tests reach the messages of that failure.
+void SetEnumerationFault(DWORD error);

@@ -1,6 +1,8 @@
 #include "spooler_restart.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "spooler_enum.h"
 #include "system_error_text.h"
@@ -46,6 +48,7 @@ ServiceCalls& PlatformServiceCalls() {
 namespace {
 
 constexpr DWORD kDependentAccess = SERVICE_STOP | SERVICE_QUERY_STATUS;  // 0x24
+constexpr DWORD kRestartAccess = SERVICE_START | SERVICE_QUERY_STATUS;
 
 // Time since `start`, on the tick counter (which wraps after 49 days).
 DWORD Since(ServiceCalls& calls, DWORD start) {
@@ -79,8 +82,9 @@ struct ServiceHandle {
     }
 };
 
-DWORD StopDependents(ServiceCalls& calls, SC_HANDLE manager, SC_HANDLE service, DWORD start,
-                     DWORD timeoutMs) {
+// The active dependants of `service`, by name; 0 or the failing call's error.
+DWORD ListDependents(ServiceCalls& calls, SC_HANDLE service, std::vector<std::string>& names) {
+    names.clear();
     Enumeration dependents =
         Enumerate([&](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
             return calls.EnumDependents(service, SERVICE_ACTIVE,
@@ -91,9 +95,15 @@ DWORD StopDependents(ServiceCalls& calls, SC_HANDLE manager, SC_HANDLE service, 
     if (dependents.status != EnumerationStatus::Listed)
         return dependents.error ? dependents.error : ERROR_GEN_FAILURE;
     const ENUM_SERVICE_STATUSA* items = dependents.Items<ENUM_SERVICE_STATUSA>();
-    for (DWORD i = 0; i < dependents.count; ++i) {
-        ServiceHandle dependent{calls, calls.OpenByName(manager, items[i].lpServiceName,
-                                                         kDependentAccess)};
+    for (DWORD i = 0; i < dependents.count; ++i)
+        names.emplace_back(items[i].lpServiceName ? items[i].lpServiceName : "");
+    return 0;
+}
+
+DWORD StopDependents(ServiceCalls& calls, SC_HANDLE manager,
+                     const std::vector<std::string>& names, DWORD start, DWORD timeoutMs) {
+    for (const std::string& name : names) {
+        ServiceHandle dependent{calls, calls.OpenByName(manager, name.c_str(), kDependentAccess)};
         if (!dependent.handle) return GetLastError();
         SERVICE_STATUS status{};
         if (!calls.Control(dependent.handle, SERVICE_CONTROL_STOP, status)) return GetLastError();
@@ -103,10 +113,37 @@ DWORD StopDependents(ServiceCalls& calls, SC_HANDLE manager, SC_HANDLE service, 
     return 0;
 }
 
+// Starts `service` again unless it runs (or is starting) already; 0 when it runs afterwards,
+// else why not. One still stopping is given a last, bounded wait first.
+DWORD StartAgain(ServiceCalls& calls, SC_HANDLE service) {
+    SERVICE_STATUS status{};
+    if (!calls.QueryStatus(service, status)) return GetLastError();
+    if (status.dwCurrentState == SERVICE_RUNNING || status.dwCurrentState == SERVICE_START_PENDING)
+        return 0;
+    if (DWORD error = WaitForStop(calls, service, status, calls.Tick(), kLateStopWaitMs))
+        return error;
+    return StartServiceAndWait(service, calls);
+}
+
+// The message of a restart that did not go as planned: the reason, then whatever could not
+// be started again.
+void ShowRestartFailure(DWORD error, const std::vector<std::string>& notStarted) {
+    std::string text = error ? SystemErrorText(error) : std::string();
+    if (!notStarted.empty()) {
+        if (!text.empty()) text += "\n\n";
+        text += kNotRestartedText;
+        for (size_t i = 0; i < notStarted.size(); ++i)
+            text += (i ? ", " : " ") + notStarted[i];
+    }
+    ShowEngineMessage(text);
+}
+
 }  // namespace
 
 DWORD StopServiceAndDependents(SC_HANDLE manager, SC_HANDLE service, bool stopDependents,
-                               DWORD timeoutMs, ServiceCalls& calls) {
+                               DWORD timeoutMs, ServiceCalls& calls,
+                               std::vector<std::string>* stoppedDependents) {
+    if (stoppedDependents) stoppedDependents->clear();
     DWORD start = calls.Tick();
     SERVICE_STATUS status{};
     if (!calls.QueryStatus(service, status)) return GetLastError();
@@ -118,7 +155,10 @@ DWORD StopServiceAndDependents(SC_HANDLE manager, SC_HANDLE service, bool stopDe
         if (Since(calls, start) > timeoutMs) return ERROR_TIMEOUT;
     }
     if (stopDependents) {
-        if (DWORD error = StopDependents(calls, manager, service, start, timeoutMs)) return error;
+        std::vector<std::string> names;
+        if (DWORD error = ListDependents(calls, service, names)) return error;
+        if (stoppedDependents) *stoppedDependents = names;
+        if (DWORD error = StopDependents(calls, manager, names, start, timeoutMs)) return error;
     }
     if (!calls.Control(service, SERVICE_CONTROL_STOP, status)) return GetLastError();
     return WaitForStop(calls, service, status, start, timeoutMs);
@@ -162,14 +202,30 @@ DWORD RestartSpooler(int family, ServiceCalls& calls) {
         ShowSystemError(error);
         return error;
     }
-    if (DWORD error = StopServiceAndDependents(manager, spooler.handle, true,
-                                               kSpoolerStopTimeoutMs, calls)) {
-        ShowSystemError(error);
-        return error;
+    // What was running is started again on every way out once the stop was sent: the
+    // spooler first, then the dependants it had, each bounded as the start itself.
+    std::vector<std::string> dependents;
+    DWORD error = StopServiceAndDependents(manager, spooler.handle, true, kSpoolerStopTimeoutMs,
+                                           calls, &dependents);
+    if (!error) calls.Sleep(kSpoolerRestartPauseMs);
+    std::vector<std::string> notStarted;
+    DWORD startError = StartAgain(calls, spooler.handle);
+    bool spoolerRuns = startError == 0;
+    if (!spoolerRuns) {
+        notStarted.push_back(kSpoolerService);
+        notStarted.insert(notStarted.end(), dependents.begin(), dependents.end());
+        if (!error) error = startError;
+    } else {
+        for (const std::string& name : dependents) {
+            ServiceHandle dependent{calls, calls.OpenByName(manager, name.c_str(),
+                                                            kRestartAccess)};
+            if (!dependent.handle || StartAgain(calls, dependent.handle) != 0)
+                notStarted.push_back(name);
+        }
     }
-    calls.Sleep(kSpoolerRestartPauseMs);
-    DWORD error = StartServiceAndWait(spooler.handle, calls);
-    if (error) ShowSystemError(error);
+    if (error || !notStarted.empty()) ShowRestartFailure(error, notStarted);
+    // Every later step needs the spooler: the run is told when it is not there.
+    if (!spoolerRuns) return kSpoolerNotRunning;
     return error;
 }
 

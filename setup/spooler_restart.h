@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 // The service manager's calls the restart makes, replaceable so that its timing can be
 // followed without waiting for real services.
 struct ServiceCalls {
@@ -36,18 +39,31 @@ inline constexpr DWORD kMinStopPollMs = 100;
 // Polls while a service starts are a tenth of its wait hint, within these bounds.
 inline constexpr DWORD kMinStartPollMs = 1000;
 inline constexpr DWORD kMaxStartPollMs = 10000;
+// A service still stopping when the restart would start it again is waited for this long
+// more before it counts as not started.
+inline constexpr DWORD kLateStopWaitMs = 10000;
 // However long a starting service keeps reporting progress, the wait for it ends here.
 inline constexpr DWORD kMaxStartWaitMs = 300000;
 
+// Shown with the services a restart could not start again, their names following.
+inline constexpr char kNotRestartedText[] =
+    "These services could not be started again; please start them from the Services window:";
+// The result of a restart after which the spooler is not running, whatever stopped it.
+inline constexpr DWORD kSpoolerNotRunning = ERROR_SERVICE_NOT_ACTIVE;
+
 // Restarts the spooler service; 0 on success or where there is none, else the error code
-// (already shown to the user).
+// (already shown to the user, with the services that could not be started again). Whatever
+// was running before is started again on every path; kSpoolerNotRunning when the spooler
+// itself is not running afterwards.
 DWORD RestartSpooler();
 DWORD RestartSpooler(int family, ServiceCalls& calls);
 
 // Stops `service` (and first its active dependants when `stopDependents`), waiting at most
 // `timeoutMs` from the call for all of it; 0, ERROR_TIMEOUT or the failing call's error.
+// `stoppedDependents` receives the active dependants it set out to stop.
 DWORD StopServiceAndDependents(SC_HANDLE manager, SC_HANDLE service, bool stopDependents,
-                               DWORD timeoutMs, ServiceCalls& calls = PlatformServiceCalls());
+                               DWORD timeoutMs, ServiceCalls& calls = PlatformServiceCalls(),
+                               std::vector<std::string>* stoppedDependents = nullptr);
 // Starts `service` and waits while it reports progress; 0 when it runs, else ERROR_TIMEOUT or
 // the failing call's error.
 DWORD StartServiceAndWait(SC_HANDLE service, ServiceCalls& calls = PlatformServiceCalls());

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "message_box.h"
 #include "model_catalogue.h"
@@ -17,11 +18,13 @@ namespace {
 std::vector<std::string> g_messages;
 std::deque<int> g_answers;
 int g_questions = 0;
+std::function<void()> g_duringQuestion;
 
 int CatchMessage(HWND, const char* text, UINT type) {
     g_messages.emplace_back(text ? text : "");
     if ((type & MB_TYPEMASK) != MB_YESNO) return IDOK;
     ++g_questions;
+    if (g_duringQuestion) std::exchange(g_duringQuestion, nullptr)();
     if (g_answers.empty()) return IDNO;
     int answer = g_answers.front();
     g_answers.pop_front();
@@ -53,6 +56,11 @@ MessageCatcher::MessageCatcher(std::deque<int> answers) {
 
 MessageCatcher::~MessageCatcher() {
     SetMessageBoxHook(nullptr);
+    g_duringQuestion = nullptr;
+}
+
+void MessageCatcher::DuringNextQuestion(std::function<void()> action) {
+    g_duringQuestion = std::move(action);
 }
 
 const std::vector<std::string>& MessageCatcher::Messages() const {

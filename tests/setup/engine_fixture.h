@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ public:
     const std::vector<std::string>& Messages() const;
     // How many questions (Yes/No) were asked.
     int Questions() const;
+    // Runs `action` while the next question is on the screen, as another program might.
+    void DuringNextQuestion(std::function<void()> action);
 };
 
 // The medium the build assembled (build/medium), ending in "\".

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_fixture.h"
+#include "file_version.h"
 #include "setup_fixture.h"
 
 namespace {
@@ -90,6 +91,43 @@ TEST(FamilyPaths, FollowTheWindowsVersion) {
         }
         st::RunStepAs(f.version, "--model Kx310 remove-drivers Kx310");
     }
+}
+
+// An older medium never replaces newer driver files: on Windows 98, where the driver directory
+// is where the driver lives, and where a driver of the model is installed already.
+TEST(FamilyPaths, AnOlderMediumKeepsTheNewerDriverFiles) {
+    std::string medium = MarkedMedium();
+    std::string quoted = "--medium \"" + medium.substr(0, medium.size() - 1) + "\" --model Kx310 ";
+    std::string newer = st::FileContent(st::ProgramFolder() + "version-2.0.0.5.dll");
+    std::string older = st::FileContent(st::ProgramFolder() + "version-1.0.0.7.dll");
+
+    std::string directory =
+        st::OutputValue(st::RunStepAs("win98", "--model Kx310 driver-record"), "driver directory");
+    ASSERT_TRUE(CopyFileA((st::ProgramFolder() + "version-2.0.0.5.dll").c_str(),
+                          (directory + "vesk.drv").c_str(), FALSE));
+    ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, "win98\\vesk.drv", "version-1.0.0.7.dll"));
+    std::string install = st::RunStepAs("win98", quoted + "install-driver");
+    EXPECT_EQ(st::OutputValue(install, "result"), "true");
+    EXPECT_EQ(st::OutputValue(install, "message"),
+              std::string(kMediumOlderText) + "\\nvesk.drv: installed 2.0.0.5, medium 1.0.0.7");
+    EXPECT_EQ(st::FileContent(directory + "vesk.drv"), newer);
+    st::RunStepAs("win98", "--model Kx310 remove-drivers Kx310");
+
+    // Installed from a newer medium, then offered an older one: the driver stays.
+    directory =
+        st::OutputValue(st::RunStepAs("win2k", "--model Kx310 driver-record"), "driver directory");
+    ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, "win2000\\i386\\Unidrv\\UNIDRV.DLL", "version-2.0.0.5.dll"));
+    install = st::RunStepAs("win2k", quoted + "install-driver");
+    ASSERT_EQ(st::OutputValue(install, "result"), "true");
+    ASSERT_EQ(st::FileContent(directory + "3\\UNIDRV.DLL"), newer);
+    ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, "win2000\\i386\\Unidrv\\UNIDRV.DLL", "version-1.0.0.7.dll"));
+    install = st::RunStepAs("win2k", quoted + "install-driver");
+    EXPECT_EQ(st::OutputValue(install, "result"), "true");
+    EXPECT_EQ(st::OutputValue(install, "message"),
+              std::string(kMediumOlderText) + "\\nUNIDRV.DLL: installed 2.0.0.5, medium 1.0.0.7");
+    EXPECT_EQ(st::FileContent(directory + "3\\UNIDRV.DLL"), newer);
+    EXPECT_NE(newer, older);
+    st::RunStepAs("win2k", "--model Kx310 remove-drivers Kx310");
 }
 
 }  // namespace

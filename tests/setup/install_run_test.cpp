@@ -332,7 +332,17 @@ TEST_F(InstallRun, WithoutConfirmingNothingGoesOnTheLineAndTheSettingsAreStored)
     EXPECT_TRUE(FindPrinter(LocalPrinters(), "Kx310"));
 }
 
-TEST_F(InstallRun, CancelledSettingsStopTheRunAndASecondRunAfterARemovalKeepsSpoolerAndForm) {
+void StopSpooler() {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE spooler = manager ? OpenServiceA(manager, "Spooler", SERVICE_STOP) : nullptr;
+    SERVICE_STATUS status{};
+    if (spooler) ControlService(spooler, SERVICE_CONTROL_STOP, &status);
+    if (spooler) CloseServiceHandle(spooler);
+    if (manager) CloseServiceHandle(manager);
+    EXPECT_TRUE(WaitUntil([] { return ServiceState("Spooler") == SERVICE_STOPPED; }));
+}
+
+TEST_F(InstallRun, CancelledSettingsKeepTheOldPrinterAndARunAfterARemovalKeepsSpoolerAndForm) {
     // A printer of the model is installed already; the run offers to replace it.
     RegisterPrintProcessorForTests();
     AddTestDriver("Kx310");
@@ -359,19 +369,42 @@ TEST_F(InstallRun, CancelledSettingsStopTheRunAndASecondRunAfterARemovalKeepsSpo
     ASSERT_TRUE(present);
     Answer(present, IDCANCEL);
 
-    // Stopped: the wizard is open on its last page, nothing is created.
+    // Stopped before anything was replaced: the old printer stays, nothing is created.
     ASSERT_TRUE(WaitUntil([&] { return !setup.Dialog("COM1", 0) && !setup.Dialog("Please wait...", 0); }));
     EXPECT_TRUE(VisiblePage(setup.wizard(), kFinishPortValue));
     EXPECT_FALSE(setup.Ended(1000));
-    EXPECT_FALSE(FindPrinter(LocalPrinters(), "Kx310")) << "the old printer was removed";
+    EXPECT_TRUE(FindPrinter(LocalPrinters(), "Kx310")) << "the old printer was kept";
     EXPECT_FALSE(FindPrinter(LocalPrinters(), "Kx310 (Copy 2)"));
-    EXPECT_TRUE(FormValueExists());
-    EXPECT_EQ(ServiceState("Spooler"), static_cast<DWORD>(SERVICE_STOPPED));
 
-    // Finish again, the printer answering now: the run installs without restarting the
-    // spooler or touching the forms.
+    // Finish again, the printer answering now, but the monitor's user interface cannot be
+    // replaced (a folder holds the name the installed one would move to): the old printer
+    // goes, and the run stops at the monitor with nothing of the monitor changed.
+    std::string obstacle = SystemFolder() + "veskmonui.dll.veskold";
+    ASSERT_TRUE(CreateDirectoryA(obstacle.c_str(), nullptr));
+    PutFile(SystemFolder(), "veskmonui.dll", "installed user interface");
+    bool hadMonitor = FileExists(SystemFolder() + "veskmon.dll");
+    std::string monitorBefore = FileContent(SystemFolder() + "veskmon.dll");
     sim.Control("silent off");
     sim.Sync();
+    PostClick(VisiblePage(setup.wizard(), kFinishPortValue), kFinishButton);
+    replace = setup.Message(kRunLimitMs);
+    ASSERT_TRUE(replace);
+    Answer(replace, IDYES);
+    HWND failed = setup.Message(kRunLimitMs);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(MessageText(failed).rfind("Could not replace file ", 0), 0u) << MessageText(failed);
+    Answer(failed, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !setup.Dialog("Please wait...", 0); }));
+    EXPECT_FALSE(FindPrinter(LocalPrinters(), "Kx310")) << "the old printer was removed";
+    EXPECT_EQ(FileExists(SystemFolder() + "veskmon.dll"), hadMonitor);
+    EXPECT_EQ(FileContent(SystemFolder() + "veskmon.dll"), monitorBefore);
+    EXPECT_EQ(FileContent(SystemFolder() + "veskmonui.dll"), "installed user interface");
+
+    // A third run, after that removal: it installs without restarting the spooler or
+    // touching the forms.
+    ASSERT_TRUE(RemoveDirectoryA(obstacle.c_str()));
+    StopSpooler();
+    PutFormValue();
     PostClick(VisiblePage(setup.wizard(), kFinishPortValue), kFinishButton);
     ASSERT_TRUE(setup.RunsToItsEnd());
     EXPECT_TRUE(FindPrinter(LocalPrinters(), "Kx310 (Copy 2)"));

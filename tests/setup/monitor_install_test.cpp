@@ -5,7 +5,9 @@
 #include <algorithm>
 
 #include "engine_fixture.h"
+#include "file_version.h"
 #include "monitor_install.h"
+#include "print_processor_install.h"
 #include "setup_fixture.h"
 
 namespace {
@@ -56,27 +58,65 @@ TEST(EngineMonitor, IsFoundAndRemovedByItsExactNameOnly) {
 
 // In a process of its own: a monitor registered by this process stays loaded in it, and its
 // library cannot be replaced by the versions this test puts in its place.
-TEST(MonitorUpdate, NeededOnlyForAHigherBuildNumber) {
+TEST(MonitorUpdate, ComparesTheWholeVersionAndNeverReplacesANewerFile) {
     std::string medium = st::EmptyMedium("update-medium");
     ASSERT_NO_FATAL_FAILURE(st::ChooseModel(medium, "Kx310"));
-    st::MessageCatcher messages;
     std::string installed = st::SystemFolder() + "veskmon.dll";
-    std::string shipped = "win2000\\i386\\PortMonitor\\veskmon.dll";
-
-    // Installed 1.0.0.7, shipped 2.0.0.5: only the fourth part counts, and 5 < 7.
-    ASSERT_TRUE(CopyFileA((st::ProgramFolder() + "version-1.0.0.7.dll").c_str(), installed.c_str(), FALSE));
-    ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, shipped, "version-2.0.0.5.dll"));
-    EXPECT_FALSE(MonitorNeedsUpdate());
-    // The same the other way round: 7 > 5.
-    ASSERT_TRUE(CopyFileA((st::ProgramFolder() + "version-2.0.0.5.dll").c_str(), installed.c_str(), FALSE));
-    ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, shipped, "version-1.0.0.7.dll"));
-    EXPECT_TRUE(MonitorNeedsUpdate());
-    // Nothing installed and build 3 shipped.
+    std::string installedUi = st::SystemFolder() + "veskmonui.dll";
+    std::string folder = "win2000\\i386\\PortMonitor\\";
+    auto put = [](const char* built, const std::string& path) {
+        return CopyFileA((st::ProgramFolder() + built).c_str(), path.c_str(), FALSE) != FALSE;
+    };
+    {
+        // Installed 1.0.0.7, shipped 2.0.0.5: newer as a whole, though its last part is lower.
+        st::MessageCatcher messages;
+        ASSERT_TRUE(put("version-1.0.0.7.dll", installed));
+        ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, folder + "veskmon.dll", "version-2.0.0.5.dll"));
+        EXPECT_TRUE(MonitorNeedsUpdate());
+        EXPECT_TRUE(messages.Messages().empty());
+    }
+    {
+        // The other way round: no update, and the user is told that the medium is older.
+        st::MessageCatcher messages;
+        ASSERT_TRUE(put("version-2.0.0.5.dll", installed));
+        ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, folder + "veskmon.dll", "version-1.0.0.7.dll"));
+        EXPECT_FALSE(MonitorNeedsUpdate());
+        EXPECT_EQ(messages.Messages(), std::vector<std::string>{
+                                           std::string(kMediumOlderText) +
+                                           "\nveskmon.dll: installed 2.0.0.5, medium 1.0.0.7"});
+    }
+    {
+        // Nor does the copy put an older library over a newer one; one that is older is
+        // replaced.
+        st::MessageCatcher messages;
+        ASSERT_TRUE(put("version-1.0.0.3.dll", installedUi));
+        ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, folder + "veskmonui.dll", "version-1.0.0.7.dll"));
+        EXPECT_TRUE(CopyMonitorFiles(medium + folder, "veskmon.dll", "veskmonui.dll"));
+        EXPECT_EQ(st::FileContent(installed), st::FileContent(st::ProgramFolder() + "version-2.0.0.5.dll"));
+        EXPECT_EQ(st::FileContent(installedUi), st::FileContent(st::ProgramFolder() + "version-1.0.0.7.dll"));
+        EXPECT_EQ(messages.Messages(), std::vector<std::string>{
+                                           std::string(kMediumOlderText) +
+                                           "\nveskmon.dll: installed 2.0.0.5, medium 1.0.0.7"});
+    }
+    {
+        // The print processor's library likewise.
+        st::MessageCatcher messages;
+        std::string processor = st::PrintProcessorFolder() + "veskproc.dll";
+        ASSERT_TRUE(put("version-2.0.0.5.dll", processor));
+        ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, "win2000\\i386\\veskproc.dll", "version-1.0.0.3.dll"));
+        EXPECT_TRUE(CopyPrintProcessor(medium + "win2000\\i386\\", "veskproc.dll", false));
+        EXPECT_EQ(st::FileContent(processor), st::FileContent(st::ProgramFolder() + "version-2.0.0.5.dll"));
+        EXPECT_EQ(messages.Messages(), std::vector<std::string>{
+                                           std::string(kMediumOlderText) +
+                                           "\nveskproc.dll: installed 2.0.0.5, medium 1.0.0.3"});
+    }
+    st::MessageCatcher messages;
+    // Nothing installed and 1.0.0.3 shipped.
     ASSERT_TRUE(DeleteFileA(installed.c_str()));
-    ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, shipped, "version-1.0.0.3.dll"));
+    ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, folder + "veskmon.dll", "version-1.0.0.3.dll"));
     EXPECT_TRUE(MonitorNeedsUpdate());
-    // A shipped file without a version counts as build 0: never newer.
-    st::PutFile(medium, shipped, "no version here");
+    // A shipped file without a version is never newer.
+    st::PutFile(medium, folder + "veskmon.dll", "no version here");
     EXPECT_FALSE(MonitorNeedsUpdate());
     EXPECT_TRUE(messages.Messages().empty());
 }

@@ -87,6 +87,8 @@ TEST_F(PortSettingsPage, OpensWithTheDefaultsAndTheSortedComPorts) {
         ExpectDefaults(page);
         EXPECT_FALSE(ItemChecked(page, IDC_NO_CONFIRM));
         EXPECT_EQ(ItemText(page, IDC_PAGE_HEADER), kPortSettingsHeader);
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, IDC_NO_COM_PORT)));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_NEXT)));
         EXPECT_FALSE(Choices().gbTalkToPrinter) << "false until the page's Next";
     });
 }
@@ -142,15 +144,25 @@ TEST_F(PortSettingsPage, RestoreDefaultsResetsTheLineButNotThePortOrTheCheckBox)
     });
 }
 
-TEST_F(PortSettingsPage, WithoutComPortsNextStoresAnEmptyPort) {
+TEST_F(PortSettingsPage, WithoutComPortsThePageSaysSoAndGoesOnOnlyWithAPortChosen) {
     vt::DeleteSection(L"ports");
     OnPortPage([&](HWND wizard, HWND page) {
         EXPECT_TRUE(Items(page, IDC_COM_PORT).empty());
-        // Enter's command on the page itself is its Next.
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, IDC_NO_COM_PORT)));
+        EXPECT_EQ(ItemText(page, IDC_NO_COM_PORT), "No COM port was found on this computer.");
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_NEXT)));
+        // Nor does Enter's command on the page itself go on.
         SendMessageA(page, WM_COMMAND, IDOK, 0);
-        WaitForPage(wizard, IDC_MODEL_LIST);
-        EXPECT_EQ(Choices().gstrPort, "");
-        EXPECT_EQ(Choices().gstrSettings, "9600,n,8,1");
+        EXPECT_FALSE(WaitForPage(wizard, IDC_MODEL_LIST, 500));
+        EXPECT_EQ(Choices().gstrSettings, "");
+
+        // A port to choose, and chosen: Next goes on with it.
+        SendMessageA(GetDlgItem(page, IDC_COM_PORT), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("COM5:"));
+        ASSERT_TRUE(ChooseComboItem(page, IDC_COM_PORT, "COM5:"));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_NEXT)));
+        Click(page, IDC_NEXT);
+        EXPECT_TRUE(WaitForPage(wizard, IDC_MODEL_LIST));
+        EXPECT_EQ(Choices().gstrPort, "COM5:");
     });
 }
 

@@ -17,7 +17,7 @@ class EnginePrinter : public ::testing::Test {
 protected:
     void SetUp() override {
         st::RegisterPrintProcessorForTests();
-        for (const char* driver : {"Kx310", "kx120", "Kx2", "Kx310 Plus", "Other"})
+        for (const char* driver : {"Kx310", "kx120", "Kx2", "Kx240", "x", "0", "Kx310 Plus", "Other"})
             ASSERT_NO_FATAL_FAILURE(st::AddTestDriver(driver));
     }
     void TearDown() override {
@@ -90,17 +90,27 @@ TEST_F(EnginePrinter, CountsNamesThatBeginWithThePrefixInAnyCase) {
     EXPECT_TRUE(messages.Messages().empty());
 }
 
+std::string ReplaceQuestion(const std::string& printer, const std::string& driver) {
+    return "The printer is already installed. Do you want to replace it?\n"
+           "You must uninstall it in order to install the new printer!\n\nPrinter: " +
+           printer + "\nDriver: " + driver;
+}
+
 TEST_F(EnginePrinter, RemovesPrintersOfTheModelsOnlyWhileTheUserSaysYes) {
-    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Bar", "Other"));
-    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Kitchen", "Kx310 Plus"));
+    // Driver names that are only pieces of the model list, or more than a model's name.
+    for (auto [name, driver] : {std::pair{"Bar", "Other"}, {"Kitchen", "Kx310 Plus"},
+                                {"Piece", "Kx2"}, {"Letter", "x"}, {"Digit", "0"}})
+        ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter(name, driver));
+    const char* others[] = {"Bar", "Kitchen", "Piece", "Letter", "Digit"};
+    // A model in other letter case, and the Kx240-F's earlier driver name.
     ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till A", "Kx310"));
     ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till B", "kx120"));
-    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till C", "Kx2"));
+    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till C", "Kx240"));
     // The spooler's order decides which printer is asked about first.
-    std::vector<std::string> candidates;
+    std::vector<st::InstalledPrinter> candidates;
     for (const st::InstalledPrinter& p : st::LocalPrinters())
-        if (p.driver == "Kx310" || p.driver == "kx120" || p.driver == "Kx2")
-            candidates.push_back(p.name);
+        if (p.driver == "Kx310" || p.driver == "kx120" || p.driver == "Kx240")
+            candidates.push_back(p);
     ASSERT_EQ(candidates.size(), 3u);
 
     st::MessageCatcher messages({IDYES, IDNO});
@@ -108,18 +118,14 @@ TEST_F(EnginePrinter, RemovesPrintersOfTheModelsOnlyWhileTheUserSaysYes) {
     EXPECT_FALSE(RemoveExistingPrinters(removed));
     EXPECT_TRUE(removed);
     EXPECT_EQ(messages.Questions(), 2);
-    ASSERT_EQ(messages.Messages().size(), 2u);
-    EXPECT_EQ(messages.Messages()[0],
-              "The printer is already installed. Do you want to replace it?\n"
-              "You must uninstall it in order to install the new printer!");
+    std::vector<std::string> asked = {ReplaceQuestion(candidates[0].name, candidates[0].driver),
+                                      ReplaceQuestion(candidates[1].name, candidates[1].driver)};
+    EXPECT_EQ(messages.Messages(), asked);
 
     std::vector<st::InstalledPrinter> after = st::LocalPrinters();
-    EXPECT_EQ(st::FindPrinter(after, candidates[0]), nullptr);
-    EXPECT_NE(st::FindPrinter(after, candidates[1]), nullptr);
-    EXPECT_NE(st::FindPrinter(after, candidates[2]), nullptr);
-    // A driver name that is no part of a model name is never asked about.
-    EXPECT_NE(st::FindPrinter(after, "Bar"), nullptr);
-    EXPECT_NE(st::FindPrinter(after, "Kitchen"), nullptr);
+    EXPECT_EQ(st::FindPrinter(after, candidates[0].name), nullptr);
+    EXPECT_NE(st::FindPrinter(after, candidates[1].name), nullptr);
+    EXPECT_NE(st::FindPrinter(after, candidates[2].name), nullptr);
 
     // Yes to both that are left: the step goes through, the others stay.
     st::MessageCatcher again({IDYES, IDYES});
@@ -128,9 +134,24 @@ TEST_F(EnginePrinter, RemovesPrintersOfTheModelsOnlyWhileTheUserSaysYes) {
     EXPECT_TRUE(removed);
     EXPECT_EQ(again.Questions(), 2);
     after = st::LocalPrinters();
-    EXPECT_EQ(st::FindPrinter(after, candidates[1]), nullptr);
-    EXPECT_EQ(st::FindPrinter(after, candidates[2]), nullptr);
-    EXPECT_NE(st::FindPrinter(after, "Bar"), nullptr);
+    EXPECT_EQ(st::FindPrinter(after, candidates[1].name), nullptr);
+    EXPECT_EQ(st::FindPrinter(after, candidates[2].name), nullptr);
+    for (const char* name : others) EXPECT_NE(st::FindPrinter(after, name), nullptr) << name;
+}
+
+TEST_F(EnginePrinter, OneThatCannotBeDeletedIsNamedAndStopsTheStep) {
+    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till Gone", "Kx310"));
+    st::MessageCatcher messages({IDYES});
+    // Gone by the time the answer comes, as when another program deletes it.
+    messages.DuringNextQuestion([] { st::DeletePrinterNamed("Till Gone"); });
+    bool removed = false;
+    EXPECT_FALSE(RemoveExistingPrinters(removed));
+    EXPECT_FALSE(removed);
+    ASSERT_EQ(messages.Messages().size(), 2u);
+    EXPECT_EQ(messages.Messages()[0], ReplaceQuestion("Till Gone", "Kx310"));
+    const std::string said = "The printer \"Till Gone\" could not be deleted.\n";
+    EXPECT_EQ(messages.Messages()[1].substr(0, said.size()), said);
+    EXPECT_GT(messages.Messages()[1].size(), said.size());
 }
 
 }  // namespace

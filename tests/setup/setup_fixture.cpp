@@ -1,5 +1,7 @@
 #include "setup_fixture.h"
 
+#include <gtest/gtest.h>
+
 #include "install_choices.h"
 #include "saved_state.h"
 #include "setup_app.h"
@@ -83,3 +85,18 @@ void RemoveStore() {
 }
 
 }  // namespace st
+
+namespace {
+
+// Windows lists its COM ports in win.ini's [ports]; Wine lists none, and the port page goes on
+// only with a port chosen. Every run of these tests starts with COM1: there, as Windows has it
+// (setup.exe started by a test reads the same profile); a test that wants others sets its own.
+class ComPortListed : public ::testing::Environment {
+public:
+    void SetUp() override { WriteProfileStringA("ports", "COM1:", "9600,n,8,1"); }
+};
+
+const ::testing::Environment* const kComPortListed =
+    ::testing::AddGlobalTestEnvironment(new ComPortListed);
+
+}  // namespace

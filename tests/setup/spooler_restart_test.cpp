@@ -3,6 +3,7 @@
 // stand-in for the service calls where the timing itself is the point.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -92,8 +93,11 @@ public:
         DWORD waitHint = 0;
         DWORD checkPoint = 0;
         bool stops = true;        // reaches "stopped" after a stop control
+        DWORD stopsAfterMs = 0;   // stop pending this long after the stop control
+        DWORD startError = 0;     // the start is refused with this error
         DWORD startsAfterMs = 0;  // start pending this long after the start
         DWORD progressEveryMs = 0;  // the check point grows this often while starting
+        DWORD stopAt = 0;
     };
     std::vector<Service> services;
     std::vector<std::string> dependents;
@@ -101,6 +105,9 @@ public:
     std::vector<DWORD> sleeps;
     DWORD now = 0;
     DWORD failOpenManager = 0;
+    // The status query that fails (counted from 1; 0 for none), with this error.
+    int failingQuery = 0;
+    DWORD queryError = ERROR_INVALID_HANDLE;
 
     SC_HANDLE OpenManager(DWORD) override {
         calls.push_back("open manager");
@@ -119,6 +126,11 @@ public:
     }
     BOOL QueryStatus(SC_HANDLE handle, SERVICE_STATUS& status) override {
         Service& s = Of(handle);
+        if (++queries_ == failingQuery) {
+            SetLastError(queryError);
+            return FALSE;
+        }
+        if (s.state == SERVICE_STOP_PENDING && s.stops && now >= s.stopAt) s.state = SERVICE_STOPPED;
         if (s.state == SERVICE_START_PENDING && now - started_ >= s.startsAfterMs)
             s.state = SERVICE_RUNNING;
         if (s.state == SERVICE_START_PENDING && s.progressEveryMs)
@@ -132,8 +144,11 @@ public:
     BOOL Control(SC_HANDLE handle, DWORD, SERVICE_STATUS& status) override {
         Service& s = Of(handle);
         calls.push_back("stop " + s.name);
-        s.state = s.stops ? SERVICE_STOPPED : SERVICE_STOP_PENDING;
-        return QueryStatus(handle, status);
+        s.state = s.stops && !s.stopsAfterMs ? SERVICE_STOPPED : SERVICE_STOP_PENDING;
+        s.stopAt = now + s.stopsAfterMs;
+        status = {};
+        status.dwCurrentState = s.state;
+        return TRUE;
     }
     BOOL EnumDependents(SC_HANDLE, DWORD, ENUM_SERVICE_STATUSA* buffer, DWORD size,
                         DWORD* needed, DWORD* returned) override {
@@ -158,6 +173,10 @@ public:
     BOOL Start(SC_HANDLE handle) override {
         Service& s = Of(handle);
         calls.push_back("start " + s.name);
+        if (s.startError) {
+            SetLastError(s.startError);
+            return FALSE;
+        }
         s.state = SERVICE_START_PENDING;
         s.checkPoint = 0;
         started_ = now;
@@ -173,10 +192,17 @@ public:
 
     int closed = 0;
 
+    DWORD StateOf(const char* name) {
+        for (const Service& s : services)
+            if (s.name == name) return s.state;
+        return 0;
+    }
+
 private:
     static SC_HANDLE Handle(size_t index) { return reinterpret_cast<SC_HANDLE>(index + 0x100); }
     Service& Of(SC_HANDLE handle) { return services[reinterpret_cast<size_t>(handle) - 0x101]; }
     DWORD started_ = 0;
+    int queries_ = 0;
 };
 
 TEST(SpoolerRestartTiming, PollsAStartingServiceAtATenthOfItsWaitHintWithinBounds) {
@@ -219,16 +245,87 @@ TEST(SpoolerRestartTiming, StopsDependantsFirstAndGivesUpAtTheTimeout) {
     scripted.dependents = {"Fax", "Stubborn"};
     st::MessageCatcher messages;
     EXPECT_EQ(RestartSpooler(kWin2000Family, scripted), DWORD(ERROR_TIMEOUT));
-    // The time-out is shown in the platform's words.
-    EXPECT_EQ(messages.Messages(), std::vector<std::string>{SystemErrorText(ERROR_TIMEOUT)});
+    // The time-out in the platform's words, and the dependant that could not be started
+    // again (it is still stopping); the one that stopped runs again.
+    EXPECT_EQ(messages.Messages(),
+              std::vector<std::string>{SystemErrorText(ERROR_TIMEOUT) + "\n\n" +
+                                       kNotRestartedText + " Stubborn"});
     std::vector<std::string> expected = {"open manager", "open Spooler", "open Fax", "stop Fax",
-                                         "open Stubborn", "stop Stubborn"};
+                                         "open Stubborn", "stop Stubborn", "open Fax",
+                                         "start Fax", "open Stubborn"};
     EXPECT_EQ(scripted.calls, expected);
-    // A wait hint of 0 does not make a busy loop, and the timeout is kept.
+    EXPECT_EQ(scripted.StateOf("Fax"), DWORD(SERVICE_RUNNING));
+    EXPECT_EQ(scripted.StateOf("Spooler"), DWORD(SERVICE_RUNNING));
+    // A wait hint of 0 does not make a busy loop, and both waits keep their bounds.
     for (DWORD sleep : scripted.sleeps) EXPECT_GE(sleep, kMinStopPollMs);
-    EXPECT_GT(scripted.now, kSpoolerStopTimeoutMs);
-    EXPECT_LE(scripted.now, kSpoolerStopTimeoutMs + kMinStopPollMs);
-    EXPECT_EQ(scripted.closed, 4);  // both dependants, the spooler, the manager
+    EXPECT_GT(scripted.now, kSpoolerStopTimeoutMs + kLateStopWaitMs);
+    EXPECT_LE(scripted.now, kSpoolerStopTimeoutMs + kLateStopWaitMs + 2 * kMinStopPollMs);
+    EXPECT_EQ(scripted.closed, 6);  // each dependant twice, the spooler, the manager
+}
+
+TEST(SpoolerRestartTiming, WhatWasRunningRunsAgainOnEveryPathSpoolerFirst) {
+    auto machine = [](ScriptedServices& scripted) {
+        scripted.services.push_back({"Spooler", SERVICE_RUNNING, 0});
+        scripted.services.push_back({"Fax", SERVICE_RUNNING, 0});
+        scripted.services.push_back({"Net", SERVICE_RUNNING, 0});
+        scripted.dependents = {"Fax", "Net"};
+    };
+    const std::vector<std::string> restarted = {"start Spooler", "open Fax", "start Fax",
+                                                "open Net", "start Net"};
+    auto tail = [](const ScriptedServices& scripted, size_t n) {
+        return std::vector<std::string>(scripted.calls.end() - std::min(n, scripted.calls.size()),
+                                        scripted.calls.end());
+    };
+    {
+        // A restart that goes well leaves no dependant stopped.
+        ScriptedServices scripted;
+        machine(scripted);
+        st::MessageCatcher messages;
+        EXPECT_EQ(RestartSpooler(kNT4Family, scripted), 0u);
+        EXPECT_TRUE(messages.Messages().empty());
+        EXPECT_EQ(tail(scripted, restarted.size()), restarted);
+        for (const char* name : {"Spooler", "Fax", "Net"})
+            EXPECT_EQ(scripted.StateOf(name), DWORD(SERVICE_RUNNING)) << name;
+    }
+    {
+        // The spooler's stop outlasts the time-out but ends soon after: it is started again.
+        ScriptedServices scripted;
+        machine(scripted);
+        scripted.services[0].stopsAfterMs = kSpoolerStopTimeoutMs + 3000;
+        st::MessageCatcher messages;
+        EXPECT_EQ(RestartSpooler(kWin2000Family, scripted), DWORD(ERROR_TIMEOUT));
+        EXPECT_EQ(messages.Messages(), std::vector<std::string>{SystemErrorText(ERROR_TIMEOUT)});
+        EXPECT_EQ(tail(scripted, restarted.size()), restarted);
+        for (const char* name : {"Spooler", "Fax", "Net"})
+            EXPECT_EQ(scripted.StateOf(name), DWORD(SERVICE_RUNNING)) << name;
+    }
+    {
+        // A status query that fails once the stop was sent.
+        ScriptedServices scripted;
+        machine(scripted);
+        scripted.services[0].stopsAfterMs = 500;
+        scripted.failingQuery = 2;  // the spooler's state after its stop control
+        scripted.queryError = ERROR_INVALID_HANDLE;
+        st::MessageCatcher messages;
+        EXPECT_EQ(RestartSpooler(kWin2000Family, scripted), DWORD(ERROR_INVALID_HANDLE));
+        EXPECT_EQ(messages.Messages(), std::vector<std::string>{SystemErrorText(ERROR_INVALID_HANDLE)});
+        EXPECT_EQ(tail(scripted, restarted.size()), restarted);
+        for (const char* name : {"Spooler", "Fax", "Net"})
+            EXPECT_EQ(scripted.StateOf(name), DWORD(SERVICE_RUNNING)) << name;
+    }
+    {
+        // A spooler that will not start: it and its dependants are named, once, and the run
+        // is told that there is no spooler.
+        ScriptedServices scripted;
+        machine(scripted);
+        scripted.services[0].startError = ERROR_SERVICE_DISABLED;
+        st::MessageCatcher messages;
+        EXPECT_EQ(RestartSpooler(kWin2000Family, scripted), kSpoolerNotRunning);
+        EXPECT_EQ(messages.Messages(),
+                  std::vector<std::string>{SystemErrorText(ERROR_SERVICE_DISABLED) + "\n\n" +
+                                           kNotRestartedText + " Spooler, Fax, Net"});
+        EXPECT_EQ(scripted.calls.back(), "start Spooler");
+    }
 }
 
 TEST(SpoolerRestartTiming, AccessDeniedEndsWithTheAdministratorHint) {

@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "dialog.h"
 #include "install_choices.h"
+#include "page_header.h"
 #include "please_wait_dlg.h"
+#include "port_settings_page.h"
 #include "port_settings_dlg.h"
 #include "resource.h"
 #include "setup_fixture.h"
@@ -161,6 +164,30 @@ TEST(WindowFit, EveryPageLiesInsideTheFrameWhichStaysCentred) {
         }
         PostMessageA(wizard, WM_CLOSE, 0, 0);
     });
+}
+
+TEST(WindowFit, EveryPageHeaderShowsItsWholeText) {
+    HWND host = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 900, 800, nullptr,
+                                nullptr, nullptr, nullptr);
+    ASSERT_TRUE(host);
+    for (int id : {IDD_PORT_SETTINGS_PAGE, IDD_MODEL_PAGE, IDD_EXISTING_DRIVER_PAGE,
+                   IDD_PRINTER_NAME_PAGE, IDD_TEST_PAGE_PAGE, IDD_FINISH_PAGE}) {
+        HWND page = CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(id), host,
+                                       [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        ASSERT_TRUE(page) << id;
+        // The port page's header text is its own, longer than the template's.
+        if (id == IDD_PORT_SETTINGS_PAGE) SetDlgItemTextA(page, IDC_PAGE_HEADER, kPortSettingsHeader);
+        CPageHeader header;
+        ASSERT_TRUE(header.SubclassDlgItem(IDC_PAGE_HEADER, page));
+        ShowWindow(page, SW_SHOW);
+        RedrawWindow(header.GetSafeHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        RECT client{};
+        GetClientRect(header.GetSafeHwnd(), &client);
+        EXPECT_GT(header.TextBottom(), 0) << "page " << id;
+        EXPECT_LE(header.TextBottom(), client.bottom) << "page " << id << ": its header is cut";
+        DestroyWindow(page);
+    }
+    DestroyWindow(host);
 }
 
 TEST(WindowFit, ThePortSettingsDialogShowsEveryTextWhole) {

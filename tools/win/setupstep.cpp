@@ -9,6 +9,7 @@
 //   --printer NAME     the printer's name (default: the model's name)
 //   --share NAME       the printer's share name (default: not shared)
 //   --answers y,n,...  the answers to the steps' Yes/No questions, in order (then No)
+//   --list-fault CODE  every list asked of the spooler fails with CODE, as without a spooler
 // Steps: family, driver-record, monitor-needs-update, monitor-exists NAME,
 //   remove-monitor NAME, install-monitor, driver-installed NAME, remove-drivers NAME,
 //   install-driver, remove-driver-copies, create-printer, make-default NAME,
@@ -22,6 +23,7 @@
 #include <winspool.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -183,6 +185,7 @@ int main(int argc, char** argv) {
         else if (option == "--model") model = value;
         else if (option == "--printer") printer = value;
         else if (option == "--share") share = value;
+        else if (option == "--list-fault") SetEnumerationFault(std::strtoul(value.c_str(), nullptr, 10));
         else if (option == "--answers") {
             for (char c : value)
                 if (c == 'y' || c == 'n') g_answers.push_back(c == 'y');

@@ -1,0 +1,82 @@
+// A monitor update puts nothing in place before the new libraries are on the machine and
+// checked: a copy that fails leaves the monitor and the printers as they were, and a
+// replacement that fails half-way puts back what it had replaced.
+#include <gtest/gtest.h>
+
+#include "engine_fixture.h"
+#include "installation_run.h"
+#include "monitor_staging.h"
+#include "setup_dlg.h"
+#include "setup_fixture.h"
+
+namespace {
+
+constexpr char kFolder[] = "win2000\\i386\\PortMonitor\\";
+
+// In a process of its own (with MonitorUpdate's other tests): the run registers nothing here,
+// but a run that went wrong would.
+TEST(MonitorUpdate, AFailedCopyLeavesTheMonitorAndThePrintersAsTheyWere) {
+    std::string medium = st::EmptyMedium("half-medium");
+    ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, std::string(kFolder) + "veskmon.dll", "version-2.0.0.5.dll"));
+    std::string installed = st::SystemFolder() + "veskmon.dll";
+    ASSERT_TRUE(CopyFileA((st::ProgramFolder() + "version-1.0.0.3.dll").c_str(), installed.c_str(), FALSE));
+    std::string before = st::FileContent(installed);
+    st::RegisterPrintProcessorForTests();
+    ASSERT_NO_FATAL_FAILURE(st::AddTestDriver("Kx310"));
+    ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till Old", "Kx310"));
+    ASSERT_NO_FATAL_FAILURE(st::ChooseModel(medium, "Kx310"));
+    Choices().gbTalkToPrinter = false;
+
+    // Any question is answered Yes: a run that asked would delete the printer.
+    st::MessageCatcher messages({IDYES, IDYES, IDYES});
+    CSetupDlg frame;
+    EXPECT_EQ(RunInstallationSteps(frame), InstallOutcome::Stopped);
+    EXPECT_EQ(messages.Questions(), 0);
+    EXPECT_EQ(messages.Messages(),
+              std::vector<std::string>{"Could not copy file " + medium + kFolder + "veskmonui.dll"});
+    EXPECT_NE(st::FindPrinter(st::LocalPrinters(), "Till Old"), nullptr);
+    EXPECT_FALSE(frame.bPrinterRemoved);
+    EXPECT_EQ(st::FileContent(installed), before);
+    for (const char* left : {"veskmon.dll.vesknew", "veskmonui.dll.vesknew"})
+        EXPECT_FALSE(st::FileExists(st::SystemFolder() + left)) << left;
+    st::DeletePrinterNamed("Till Old");
+}
+
+TEST(MonitorUpdate, AReplacementThatFailsHalfWayPutsBackWhatItReplaced) {
+    std::string medium = st::EmptyMedium("swap-medium");
+    std::string target = st::EmptyMedium("swap-target");
+    st::PutFile(medium, "a.dll", "new a");
+    st::PutFile(medium, "b.dll", "new b");
+    st::PutFile(target, "a.dll", "old a");
+    st::PutFile(target, "b.dll", "old b");
+    // The second file cannot be moved aside: a folder holds the name it would take.
+    ASSERT_TRUE(CreateDirectoryA((target + "b.dll.veskold").c_str(), nullptr));
+    {
+        st::MessageCatcher messages;
+        StagedMonitor staged;
+        ASSERT_TRUE(staged.Stage(medium, {"a.dll", "b.dll"}, target));
+        EXPECT_EQ(st::FileContent(target + "a.dll.vesknew"), "new a");
+        EXPECT_FALSE(staged.SwapIn());
+        ASSERT_EQ(messages.Messages().size(), 1u);
+        EXPECT_EQ(messages.Messages()[0].rfind("Could not replace file " + target + "b.dll\n", 0), 0u)
+            << messages.Messages()[0];
+        EXPECT_EQ(st::FileContent(target + "a.dll"), "old a");
+        EXPECT_EQ(st::FileContent(target + "b.dll"), "old b");
+    }
+    for (const char* left : {"a.dll.vesknew", "b.dll.vesknew", "a.dll.veskold"})
+        EXPECT_FALSE(st::FileExists(target + left)) << left;
+
+    // Without the obstacle both go in, and nothing is left beside them.
+    ASSERT_TRUE(RemoveDirectoryA((target + "b.dll.veskold").c_str()));
+    st::MessageCatcher messages;
+    StagedMonitor staged;
+    ASSERT_TRUE(staged.Stage(medium, {"a.dll", "b.dll"}, target));
+    EXPECT_TRUE(staged.SwapIn());
+    EXPECT_TRUE(messages.Messages().empty());
+    EXPECT_EQ(st::FileContent(target + "a.dll"), "new a");
+    EXPECT_EQ(st::FileContent(target + "b.dll"), "new b");
+    for (const char* left : {"a.dll.vesknew", "b.dll.vesknew", "a.dll.veskold", "b.dll.veskold"})
+        EXPECT_FALSE(st::FileExists(target + left)) << left;
+}
+
+}  // namespace
