@@ -10,6 +10,7 @@
 #include "message_box.h"
 #include "model_catalogue.h"
 #include "setup_fixture.h"
+#include "start_up.h"
 
 namespace st {
 
@@ -109,6 +110,7 @@ void ChooseModel(const std::string& medium, const char* model) {
     FreshChoices();
     InstallChoices& choices = Choices();
     choices.gstrSetupDir = medium;
+    choices.gstrMediumDir = FromAnsi(medium);
     BuildModelCatalogue(choices.gModels);
     for (size_t i = 0; i < choices.gModels.size(); ++i) {
         if (choices.gModels[i]->pName != model) continue;
