@@ -152,7 +152,8 @@ BOOL WINAPI SplPromptUIInUsersSession(HANDLE printer, DWORD jobId, PSHOWUIPARAMS
     const MESSAGEBOX_PARAMS& m = params->MessageBoxParams;
     Log(L"Ask job " + std::to_wstring(jobId) + L" [" + (m.pTitle ? m.pTitle : L"") + L"] " +
         (m.pMessage ? m.pMessage : L"") + L" style " + Hex(m.Style) + L" timeout " +
-        std::to_wstring(m.dwTimeout) + L" -> " + std::to_wstring(answer));
+        std::to_wstring(m.dwTimeout) + (m.bWait ? L"" : L" without waiting") + L" -> " +
+        std::to_wstring(answer));
     if (printer != kPrinter) return FALSE;
     *response = answer;
     return TRUE;
