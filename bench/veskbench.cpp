@@ -12,7 +12,13 @@
 //   (d) CPU seconds per MB of the printing process in (a);
 //   (e) the start of a job at 9600 baud with the printer awake: the milliseconds
 //       StartDocPort takes (wake-up, CAN, settings query and the quiet line that ends its
-//       reply), the fixed cost that every job pays before its first byte.
+//       reply), the fixed cost that every job pays before its first byte;
+//   (f) three ports printing at once on the line model at 115200 baud, each with a printer
+//       line of its own, one of them held busy (XOFF) for two seconds in the middle: each
+//       free port's throughput while the other is held against the same port printing
+//       alone, the CPU per MB with three jobs against one, and the bytes the held port
+//       writes after its XOFF. (All VESK ports share one COM port, so three printers at once
+//       exist only on the line model: each port's line stands for a printer of its own.)
 #include <windows.h>
 #include <winspool.h>
 #include <winsplp.h>
@@ -197,6 +203,124 @@ XoffFigures XoffReaction(DWORD baud, int rounds) {
     return f;
 }
 
+// A port printing on its own line of the model: a document with its busy thread, and a
+// writer that keeps the spooler's 4096-byte pieces coming until told to stop.
+class ModelPort {
+public:
+    ModelPort(const wchar_t* name, DWORD baud) : line_(name), name_(name) {
+        line_.SetBaud(baud);
+        entry_ = VeskCreatePortEntry(&list_, name);
+        entry_->hFile = line_.handle();
+        entry_->Status = PORT_FLAG_OPEN | PORT_FLAG_IN_DOC;
+        entry_->pFlow = StartJobFlow(line_.handle(), 600000);
+    }
+    ~ModelPort() {
+        Stop();
+        StopJobFlow(entry_->pFlow);
+        entry_->pFlow = nullptr;
+        VeskDeletePortEntry(&list_, name_);
+    }
+    void Start() {
+        stop_ = 0;
+        writer_ = CreateThread(nullptr, 0, [](void* p) WINAPI -> DWORD {
+            auto* port = static_cast<ModelPort*>(p);
+            std::string piece(4096, 'x');
+            while (!port->stop_) {
+                DWORD written = 0;
+                VeskWritePort(port->entry_, reinterpret_cast<LPBYTE>(piece.data()), 4096, &written);
+            }
+            return 0;
+        }, this, 0, nullptr);
+    }
+    void Stop() {
+        if (!writer_) return;
+        stop_ = 1;
+        line_.Deliver(std::string(1, '\x11'));
+        WaitForSingleObject(writer_, 10000);
+        CloseHandle(writer_);
+        writer_ = nullptr;
+    }
+    vt::FakeLine& line() { return line_; }
+    // Bytes moved by the writes that began inside [from, to) of the line's clock.
+    long long BytesBetween(double fromMs, double toMs) {
+        long long bytes = 0;
+        for (const auto& w : line_.Writes())
+            if (w.startMs >= fromMs && w.startMs < toMs) bytes += w.moved;
+        return bytes;
+    }
+    long long Bytes() { return BytesBetween(0, 1e12); }
+
+private:
+    vt::FakeLine line_;
+    const wchar_t* name_;
+    PortList list_{kPortListSignature, nullptr};
+    PortEntry* entry_ = nullptr;
+    HANDLE writer_ = nullptr;
+    volatile LONG stop_ = 0;
+};
+
+// The process's CPU time in microseconds.
+long long CpuMicroseconds() {
+    FILETIME created, ended, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+    auto us = [](FILETIME t) {
+        return ((static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10;
+    };
+    return us(kernel) + us(user);
+}
+
+struct ThreePortFigures {
+    long long singleBytesPerSecond = 0;
+    long long freeBytesPerSecond[2] = {};
+    long long ratioPerMille = 0;  // the slower free port's throughput against the single port's
+    long long singleCpuUsPerMb = 0, threeCpuUsPerMb = 0;
+    long long heldBytesAfterXoff = 0;
+};
+
+// (f): first one port alone for the length of the hold, then three at once with the third
+// held busy for `holdMs` in the middle.
+ThreePortFigures ThreePorts(DWORD baud, DWORD holdMs) {
+    InitializeMonitorLocks();
+    ThreePortFigures f;
+    {
+        ModelPort alone(L"VESK", baud);
+        long long cpu0 = CpuMicroseconds();
+        alone.Start();
+        Sleep(holdMs / 2);
+        double from = alone.line().NowMs();
+        Sleep(holdMs);
+        double to = alone.line().NowMs();
+        alone.Stop();
+        long long cpu = CpuMicroseconds() - cpu0, bytes = alone.Bytes();
+        f.singleBytesPerSecond = alone.BytesBetween(from, to) * 1000 / static_cast<long long>(to - from);
+        f.singleCpuUsPerMb = bytes ? cpu * 1048576 / bytes : 0;
+    }
+    ModelPort counter(L"VESK", baud), kitchen(L"VESK2", baud), bar(L"VESK3", baud);
+    ModelPort* ports[] = {&counter, &kitchen, &bar};
+    long long cpu0 = CpuMicroseconds();
+    for (ModelPort* p : ports) p->Start();
+    Sleep(holdMs / 2);
+    double from[3];
+    for (int i = 0; i < 3; ++i) from[i] = ports[i]->line().NowMs();
+    bar.line().Deliver(std::string(1, '\x13'));
+    Sleep(holdMs);
+    double to[3];
+    for (int i = 0; i < 3; ++i) to[i] = ports[i]->line().NowMs();
+    bar.line().Deliver(std::string(1, '\x11'));
+    Sleep(holdMs / 2);
+    for (ModelPort* p : ports) p->Stop();
+    long long cpu = CpuMicroseconds() - cpu0, bytes = 0;
+    for (ModelPort* p : ports) bytes += p->Bytes();
+    f.threeCpuUsPerMb = bytes ? cpu * 1048576 / bytes : 0;
+    for (int i = 0; i < 2; ++i)
+        f.freeBytesPerSecond[i] = ports[i]->BytesBetween(from[i], to[i]) * 1000 /
+                                  static_cast<long long>(to[i] - from[i]);
+    f.heldBytesAfterXoff = bar.BytesBetween(from[2], to[2]);
+    long long slower = std::min(f.freeBytesPerSecond[0], f.freeBytesPerSecond[1]);
+    f.ratioPerMille = f.singleBytesPerSecond ? slower * 1000 / f.singleBytesPerSecond : 0;
+    return f;
+}
+
 }  // namespace
 
 int main() {
@@ -272,9 +396,19 @@ int main() {
                 "115200 baud max %zu median %zu (%d XOFFs)\n",
                 slow.max, slow.median, slow.samples, fast.max, fast.median, fast.samples);
 
+    // (f): three ports at once.
+    ThreePortFigures three = ThreePorts(115200, 2000);
+    std::printf("(f) three ports at 115200 baud on the line model, one held busy for 2000 ms: "
+                "free ports %lld and %lld bytes/s while it was held, %lld bytes/s alone, ratio "
+                "%lld.%03lld; CPU per MB %lld ms with three jobs, %lld ms with one; held port "
+                "wrote %lld bytes after its XOFF\n",
+                three.freeBytesPerSecond[0], three.freeBytesPerSecond[1], three.singleBytesPerSecond,
+                three.ratioPerMille / 1000, three.ratioPerMille % 1000, three.threeCpuUsPerMb / 1000,
+                three.singleCpuUsPerMb / 1000, three.heldBytesAfterXoff);
+
     std::printf("line-rate headroom %.1f; paper-rate ratio %.3f; bytes after XOFF max %zu median %zu; "
-                "cpu per MB %.3f s; start latency %.0f ms\n",
+                "cpu per MB %.3f s; start latency %.0f ms; three ports %lld.%03lld\n",
                 headroom, ratio, std::max(slow.max, fast.max), std::max(slow.median, fast.median), cpuPerMb,
-                start.median);
+                start.median, three.ratioPerMille / 1000, three.ratioPerMille % 1000);
     return 0;
 }

@@ -6,7 +6,8 @@
 
 namespace {
 
-// Pause after a failed read before the next one, so a device error does not spin.
+// Shortest time from one read of the busy thread to the next when a read brings nothing: a
+// device error, or time-outs that make a read return at once, must not make it spin.
 constexpr DWORD kReadErrorPauseMs = 50;
 // Longest wait of one ReadPort, whatever time-outs the line has.
 constexpr DWORD kReadPortLimitMs = 60000;
@@ -18,10 +19,15 @@ JobFlow* Flow(MonitorThread* t) {
 // One byte from the job's line; false when the document has ended.
 bool NextByte(JobFlow* f, BYTE& b, bool& got) {
     DWORD n = 0;
-    BOOL ok = Line().readOrStop(f->thread.hDevice, &b, 1, &n, f->thread.hStop);
+    ULONGLONG start = GetTickCount64();
+    Line().readOrStop(f->thread.hDevice, &b, 1, &n, f->thread.hStop);
     got = n == 1;
     if (!f->BusyThreadRun || WaitForSingleObject(f->thread.hStop, 0) == WAIT_OBJECT_0) return false;
-    if (!ok && !got) WaitForSingleObject(f->thread.hStop, kReadErrorPauseMs);
+    // An empty read that waited its time-outs goes on at once; one that came back sooner
+    // (failed, or "return at once") waits out the rest of the pause.
+    ULONGLONG spent = GetTickCount64() - start;
+    if (!got && spent < kReadErrorPauseMs)
+        WaitForSingleObject(f->thread.hStop, static_cast<DWORD>(kReadErrorPauseMs - spent));
     return true;
 }
 
@@ -87,7 +93,7 @@ DWORD BussyThread(MonitorThread* thread) {
     return 0;
 }
 
-JobFlow* StartJobFlow(HANDLE device, DWORD xoffLimitMs) {
+JobFlow* MakeJobFlow(HANDLE device, DWORD xoffLimitMs) {
     auto* f = static_cast<JobFlow*>(GlobalAlloc(GPTR, sizeof(JobFlow)));
     if (!f) return nullptr;
     f->thread.run = BussyThread;
@@ -107,7 +113,18 @@ JobFlow* StartJobFlow(HANDLE device, DWORD xoffLimitMs) {
     f->thread.ownsDevice = 1;
     f->readTimeouts = {kReadIntervalTimeoutMs, 0, kReadTotalTimeoutConstantMs, 0, 0};
     f->BusyThreadRun = 1;
+    return f;
+}
+
+void RunJobFlow(JobFlow* f) {
+    // A flow stopped before its thread could start needs none.
+    if (!f->BusyThreadRun) return;
     if (!StartMonitorThread(&f->thread)) OutputDebugStringW(L"CreateThread (BussyThread) failed");
+}
+
+JobFlow* StartJobFlow(HANDLE device, DWORD xoffLimitMs) {
+    JobFlow* f = MakeJobFlow(device, xoffLimitMs);
+    if (f) RunJobFlow(f);
     return f;
 }
 

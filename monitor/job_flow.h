@@ -32,10 +32,15 @@ struct JobFlow {
     BYTE input[kFlowInputBytes];
 };
 
-// Starts the busy thread on `device`, which the flow owns from then on. Null when the
-// flow's memory or events cannot be had (the device stays the caller's); a thread that cannot be
-// started leaves a flow without one (writes then pass unwatched), with the debug trace
-// "CreateThread (BussyThread) failed".
+// Makes the flow of a job on `device`, which the flow owns from then on; its busy thread
+// does not run yet. Null when the flow's memory or events cannot be had (the device stays
+// the caller's).
+JobFlow* MakeJobFlow(HANDLE device, DWORD xoffLimitMs);
+// Starts the busy thread of a flow that has been published to the flow's other users. A
+// thread that cannot be started leaves a flow without one (writes then pass unwatched), with
+// the debug trace "CreateThread (BussyThread) failed".
+void RunJobFlow(JobFlow* flow);
+// Both of the above, for a flow nobody else can reach yet.
 JobFlow* StartJobFlow(HANDLE device, DWORD xoffLimitMs);
 // Stops the busy thread (bounded), then lets go of the flow; the device closes with the last
 // user (null is allowed).

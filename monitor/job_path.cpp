@@ -51,32 +51,50 @@ JobFlow* HoldFlow(PortEntry* e, DWORD error) {
     return flow;
 }
 
-void ReleaseJob(PortEntry* e) {
-    // Taken from the entry under the lock, so that two ends of one job never both close it.
+// The job's printer as one end of the job takes it from the entry. Taken under the lock, so
+// that two ends of one job (EndDocPort and a ClosePort or Shutdown on another thread) never
+// both use or close it.
+struct TakenJob {
+    HANDLE printer;
+    LPWSTR name;
+    DWORD jobId;
+};
+
+TakenJob TakeJob(PortEntry* e) {
     VeskEnterSplSem();
-    HANDLE printer = e->hPrinter;
-    LPWSTR name = e->pPrinterName;
+    TakenJob job{e->hPrinter, e->pPrinterName, e->JobId};
     e->hPrinter = nullptr;
     e->pPrinterName = nullptr;
+    VeskLeaveSplSem();
+    return job;
+}
+
+// Lets go of the printer, then of the document: the port takes a new one only once nothing
+// of this one is in use.
+void EndJob(PortEntry* e, const TakenJob& job) {
+    const SpoolerServices& s = Spooler();
+    if (job.printer && s.ClosePrinter) s.ClosePrinter(job.printer);
+    if (job.name) GlobalFree(job.name);
+    VeskEnterSplSem();
     e->Status &= ~PORT_FLAG_IN_DOC;
     VeskLeaveSplSem();
-    const SpoolerServices& s = Spooler();
-    if (printer && s.ClosePrinter) s.ClosePrinter(printer);
-    if (name) GlobalFree(name);
+}
+
+void ReleaseJob(PortEntry* e) {
+    EndJob(e, TakeJob(e));
 }
 
 BOOL FailStart(PortEntry* e) {
     DWORD err = GetLastError();
-    VeskEnterSplSem();
-    e->Status &= ~PORT_FLAG_IN_DOC;
-    VeskLeaveSplSem();
     CloseDevice(e);
-    if (e->hPrinter) {
-        SetJobStatus(e->hPrinter, e->JobId, JOB_STATUS_OFFLINE);
+    TakenJob job = TakeJob(e);
+    // A port that waits for the shared device only waits its turn: its job stays as it is.
+    if (job.printer && err != ERROR_BUSY) {
+        SetJobStatus(job.printer, job.jobId, JOB_STATUS_OFFLINE);
         const SpoolerServices& s = Spooler();
-        if (s.SetJobW) s.SetJobW(e->hPrinter, e->JobId, 0, nullptr, JOB_CONTROL_DELETE);
+        if (s.SetJobW) s.SetJobW(job.printer, job.jobId, 0, nullptr, JOB_CONTROL_DELETE);
     }
-    ReleaseJob(e);
+    EndJob(e, job);
     SetLastError(err);
     return FALSE;
 }
@@ -116,18 +134,22 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
     }
     VeskEnterSplSem();
     bool busy = (e->Status & PORT_FLAG_IN_DOC) != 0;
-    if (!busy) e->Status |= PORT_FLAG_IN_DOC;
+    bool shutDown = (e->Status & PORT_FLAG_SHUT_DOWN) != 0;
+    if (!busy && !shutDown) e->Status |= PORT_FLAG_IN_DOC;
     VeskLeaveSplSem();
-    if (busy) {
-        SetLastError(ERROR_BUSY);
+    if (busy || shutDown) {
+        SetLastError(shutDown ? ERROR_INVALID_HANDLE : ERROR_BUSY);
         return FALSE;
     }
 
+    // No printer name (as Wine's spooler gives) means there is no job to mark.
+    LPWSTR name = printerName ? AllocSplStr(printerName) : nullptr;
+    VeskEnterSplSem();
     e->hPrinter = nullptr;
     e->JobId = jobId;
-    // No printer name (as Wine's spooler gives) means there is no job to mark.
-    e->pPrinterName = printerName ? AllocSplStr(printerName) : nullptr;
-    if (printerName && !e->pPrinterName) return FailStart(e);
+    e->pPrinterName = name;
+    VeskLeaveSplSem();
+    if (printerName && !name) return FailStart(e);
     if (!IsVeskPort(e->pName)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FailStart(e);
@@ -135,14 +157,17 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
 
     // The printer is opened before the device, so that a device that will not open is
     // reported in the user's session and its job is marked and removed like any other.
+    HANDLE printer = nullptr;
     if (printerName) {
         const SpoolerServices& s = Spooler();
-        if (!s.OpenPrinterW || !s.OpenPrinterW(printerName, &e->hPrinter, nullptr)) {
-            e->hPrinter = nullptr;
-            return FailStart(e);
-        }
+        if (!s.OpenPrinterW || !s.OpenPrinterW(printerName, &printer, nullptr)) return FailStart(e);
+        VeskEnterSplSem();
+        e->hPrinter = printer;
+        VeskLeaveSplSem();
     }
-    ScopedPromptJob asking(e->hPrinter, e->JobId);
+    // This thread's questions go through the job's printer; the spooler ends a job only
+    // after its StartDocPort has returned.
+    ScopedPromptJob asking(printer, jobId);
 
     DWORD blockSize = 0;
     if (!Line().openForJob(e, &blockSize)) return FailStart(e);
@@ -183,7 +208,7 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
     }
 
     // Without its flow the job would have no owner for its device and no one obeying XOFF.
-    JobFlow* flow = StartJobFlow(e->hFile, TransmissionRetryMs());
+    JobFlow* flow = MakeJobFlow(e->hFile, TransmissionRetryMs());
     if (!flow) {
         CloseDevice(e);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -192,14 +217,23 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
     VeskEnterSplSem();
     // A close on another thread meanwhile took the device: the flow must not close it again.
     bool kept = (e->Status & PORT_FLAG_OPEN) && e->hFile == flow->thread.hDevice;
-    if (kept) e->pFlow = flow;
-    else flow->thread.ownsDevice = 0;
+    if (kept) {
+        // Published before its thread reads the device: from now on a close goes through the
+        // flow, which closes the device only after the thread's last read. Held, so that
+        // such a close cannot free the flow before its thread has been started.
+        e->pFlow = flow;
+        HoldJobFlow(flow);
+    } else {
+        flow->thread.ownsDevice = 0;
+    }
     VeskLeaveSplSem();
     if (!kept) {
         StopJobFlow(flow);
         SetLastError(ERROR_OPERATION_ABORTED);
         return FailStart(e);
     }
+    RunJobFlow(flow);
+    ReleaseJobFlow(flow);
     return TRUE;
 }
 
@@ -278,16 +312,22 @@ BOOL WINAPI VeskReadPort(HANDLE port, LPBYTE buffer, DWORD count, LPDWORD read) 
 
 BOOL WINAPI VeskEndDocPort(HANDLE port) {
     PortEntry* e = Entry(port);
-    if (!e || !(e->Status & PORT_FLAG_IN_DOC)) return TRUE;
+    if (!e) return TRUE;
+    VeskEnterSplSem();
+    bool inDoc = (e->Status & PORT_FLAG_IN_DOC) != 0;
+    VeskLeaveSplSem();
+    if (!inDoc) return TRUE;
     if (JobFlow* flow = HoldFlow(e, 0)) {
         Line().flush(flow->thread.hDevice);
         ReleaseJobFlow(flow);
     }
+    // Taken before it is used: a ClosePort on another thread then finds no printer to close.
+    TakenJob job = TakeJob(e);
     const SpoolerServices& s = Spooler();
-    if (e->hPrinter && s.SetJobW)
-        s.SetJobW(e->hPrinter, e->JobId, 0, nullptr, JOB_CONTROL_SENT_TO_PRINTER);
+    if (job.printer && s.SetJobW)
+        s.SetJobW(job.printer, job.jobId, 0, nullptr, JOB_CONTROL_SENT_TO_PRINTER);
     if (IsVeskPort(e->pName)) CloseDevice(e);
-    ReleaseJob(e);
+    EndJob(e, job);
     return TRUE;
 }
 
@@ -297,7 +337,10 @@ BOOL WINAPI VeskClosePort(HANDLE port) {
     EndPortJob(e);
     VeskEnterSplSem();
     if (e->OpenCount) --e->OpenCount;
+    // An entry that Shutdown left to the spooler goes with the spooler's last handle on it.
+    bool last = (e->Status & PORT_FLAG_SHUT_DOWN) && e->OpenCount == 0;
     VeskLeaveSplSem();
+    if (last) FreePortEntry(e);
     return TRUE;
 }
 

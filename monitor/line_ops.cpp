@@ -38,8 +38,14 @@ BOOL RealControl(HANDLE h, DWORD code, void* in, DWORD inSize, void* out, DWORD 
         OVERLAPPED ov;
         HANDLE event;
     };
-    SIZE_T bytes = sizeof(Request) + inSize + outSize;
-    auto* r = static_cast<Request*>(GlobalAlloc(GPTR, bytes));
+    // Summed in 64 bits: two sizes near 4 GB would wrap a 32-bit sum to a small block that
+    // the copies below then overrun. The block's size must fit a DWORD on both builds.
+    ULONGLONG bytes = sizeof(Request) + static_cast<ULONGLONG>(inSize) + outSize;
+    if (bytes > MAXDWORD) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    auto* r = static_cast<Request*>(GlobalAlloc(GPTR, static_cast<SIZE_T>(bytes)));
     if (!r) return FALSE;
     BYTE* inCopy = reinterpret_cast<BYTE*>(r + 1);
     BYTE* outCopy = inCopy + inSize;

@@ -85,9 +85,10 @@ void WINAPI Shutdown2(HANDLE) {
     }
     if (!list) return;
     // Every job still open ends here, its busy thread first: nothing of the list may be
-    // freed while a thread of the monitor still uses it.
+    // freed while a thread of the monitor still uses it. The ports the spooler still holds
+    // stay until it closes them.
     for (PortEntry* e = list->pFirst; e; e = e->pNext) EndPortJob(e);
-    FreePortList(list);
+    ReleasePortList(list);
 }
 
 MONITOR2 g_monitor2 = {

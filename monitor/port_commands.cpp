@@ -7,6 +7,7 @@
 #include "../serial/settings.h"
 #include "monitor_state.h"
 #include "port_list.h"
+#include "port_names.h"
 #include "spooler_services.h"
 #include "wine_port_keys.h"
 
@@ -88,7 +89,9 @@ DWORD DoDeletePort(PBYTE in, DWORD inSize, PBYTE, DWORD, PDWORD) {
 
 BOOL PortIsValid(LPCWSTR name) {
     if (IsVeskPort(name)) return TRUE;
-    if (!name || !*name) {
+    // The test opens the name under the spooler's token: only a COM port or a file of this
+    // machine is tried, never a share on a machine the client chose or a pipe.
+    if (!IsComPortName(name) && !IsLocalFileName(name)) {
         SetLastError(ERROR_INVALID_NAME);
         return FALSE;
     }

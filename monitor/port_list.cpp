@@ -100,3 +100,35 @@ void FreePortList(PortList* list) {
     }
     GlobalFree(list);
 }
+
+void FreePortEntry(PortEntry* entry) {
+    if (entry->pPrinterName) GlobalFree(entry->pPrinterName);
+    entry->Signature = 0;
+    GlobalFree(entry);
+}
+
+void ReleasePortList(PortList* list) {
+    if (!list) return;
+    PortEntry* unheld = nullptr;
+    VeskEnterSplSem();
+    for (PortEntry* e = list->pFirst; e;) {
+        PortEntry* next = e->pNext;
+        e->pList = nullptr;
+        if (e->OpenCount) {
+            // The spooler's handle: it stays valid until the spooler closes it.
+            e->Status |= PORT_FLAG_SHUT_DOWN;
+            e->pNext = nullptr;
+        } else {
+            e->pNext = unheld;
+            unheld = e;
+        }
+        e = next;
+    }
+    list->pFirst = nullptr;
+    VeskLeaveSplSem();
+    while (PortEntry* e = unheld) {
+        unheld = e->pNext;
+        FreePortEntry(e);
+    }
+    GlobalFree(list);
+}

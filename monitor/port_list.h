@@ -9,6 +9,9 @@ inline constexpr DWORD kPortEntrySignature = 0x5460;
 
 inline constexpr DWORD PORT_FLAG_OPEN = 0x02;    // serial device opened and configured for a job
 inline constexpr DWORD PORT_FLAG_IN_DOC = 0x08;  // a document is in progress
+// The monitor was shut down while the spooler still held the port: the entry is in no list
+// and goes with the spooler's last ClosePort.
+inline constexpr DWORD PORT_FLAG_SHUT_DOWN = 0x100;
 
 inline constexpr DWORD kMaxPortNameChars = 247;
 
@@ -55,3 +58,8 @@ PortList* LoadPortList();
 // handle is left alone: this also runs while the library is being unloaded, when calling into
 // the spooler is not safe (Shutdown ends the jobs properly first).
 void FreePortList(PortList* list);
+// Frees a list whose jobs have ended, except the entries the spooler still holds open: those
+// are taken out of the list and marked PORT_FLAG_SHUT_DOWN, to go with their last ClosePort.
+void ReleasePortList(PortList* list);
+// Frees one entry that is in no list (its job ended).
+void FreePortEntry(PortEntry* entry);

@@ -5,6 +5,7 @@
 #include "../common/system_library.h"
 
 #include "monitor_state.h"
+#include "monitor_thread.h"
 #include "spooler_services.h"
 
 namespace {
@@ -17,7 +18,7 @@ thread_local DWORD t_jobId = 0;
 constexpr DWORD kTimedOutAnswer = 32000;
 constexpr DWORD kNoSession = 0xFFFFFFFF;
 
-int AskInUsersSession(LPCWSTR text, LPCWSTR caption, UINT type) {
+int AskInUsersSession(LPCWSTR text, LPCWSTR caption, UINT type, BOOL wait) {
     const SpoolerServices& s = Spooler();
     if (!s.SplPromptUIInUsersSession || !t_printer) return 0;
     SHOWUIPARAMS params{};
@@ -27,7 +28,7 @@ int AskInUsersSession(LPCWSTR text, LPCWSTR caption, UINT type) {
     params.MessageBoxParams.pMessage = const_cast<LPWSTR>(text);
     params.MessageBoxParams.Style = type;
     params.MessageBoxParams.dwTimeout = kQuestionTimeoutSeconds;
-    params.MessageBoxParams.bWait = TRUE;
+    params.MessageBoxParams.bWait = wait;
     DWORD response = 0;
     if (!s.SplPromptUIInUsersSession(t_printer, t_jobId, &params, &response)) return 0;
     return static_cast<int>(response);
@@ -64,51 +65,98 @@ SendMessageFn TerminalServicesMessage() {
 }
 
 BOOL SendToSession(DWORD session, LPCWSTR caption, LPCWSTR text, UINT type, DWORD timeoutSeconds,
-                   DWORD* response) {
+                   DWORD* response, BOOL wait) {
     const PromptHooks* h = g_hooks;
     SendMessageFn send = h && h->sendMessage ? h->sendMessage : TerminalServicesMessage();
     if (!send) return FALSE;
     return send(WTS_CURRENT_SERVER_HANDLE, session, const_cast<LPWSTR>(caption),
                 lstrlenW(caption) * sizeof(WCHAR), const_cast<LPWSTR>(text),
-                lstrlenW(text) * sizeof(WCHAR), type, timeoutSeconds, response, TRUE);
+                lstrlenW(text) * sizeof(WCHAR), type, timeoutSeconds, response, wait);
 }
 
 // Without a job to ask through, a service reaches the person it works for with the
 // terminal services' message.
-int AskInClientSession(LPCWSTR text, LPCWSTR caption, UINT type) {
+int AskInClientSession(LPCWSTR text, LPCWSTR caption, UINT type, BOOL wait) {
     DWORD session = ClientSession();
     if (session == kNoSession) return 0;
     DWORD response = 0;
     if (!SendToSession(session, caption ? caption : L"", text ? text : L"", type,
-                       kQuestionTimeoutSeconds, &response))
+                       kQuestionTimeoutSeconds, &response, wait))
         return 0;
     return response == kTimedOutAnswer ? 0 : static_cast<int>(response);
 }
 
-// Ends the modal windows of this thread when the deadline passes, as if Cancel was pressed.
+// Ends the modal windows of this thread when the deadline passes, as if the user declined:
+// Cancel, or No in a box that has No but no Cancel (a Yes/No box ignores Cancel). An OK-only
+// box takes Cancel as OK, which for a notice is the same.
 class ModalDeadline {
 public:
-    explicit ModalDeadline(DWORD seconds)
-        : timer_(SetTimer(nullptr, 0, seconds * 1000, Expire)) {}
+    explicit ModalDeadline(DWORD seconds) : timer_(SetTimer(nullptr, 0, DeadlineMs(seconds), Expire)) {
+        t_expired = false;
+    }
     ~ModalDeadline() {
         if (timer_) KillTimer(nullptr, timer_);
     }
     ModalDeadline(const ModalDeadline&) = delete;
     ModalDeadline& operator=(const ModalDeadline&) = delete;
+    // True once the deadline has ended the windows: their answer is nobody's.
+    static bool Expired() { return t_expired; }
 
 private:
+    static DWORD DeadlineMs(DWORD seconds) {
+        const PromptHooks* h = g_hooks;
+        return h && h->deadlineMs ? h->deadlineMs : seconds * 1000;
+    }
     static void CALLBACK Expire(HWND, UINT, UINT_PTR id, DWORD) {
         KillTimer(nullptr, id);
-        EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
+        t_expired = true;
+        EnumThreadWindows(GetCurrentThreadId(), Decline, 0);
     }
-    static BOOL CALLBACK CancelDialog(HWND w, LPARAM) {
+    static BOOL CALLBACK Decline(HWND w, LPARAM) {
         wchar_t cls[16];
-        if (GetClassNameW(w, cls, 16) && lstrcmpW(cls, L"#32770") == 0)
-            PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
+        if (!GetClassNameW(w, cls, 16) || lstrcmpW(cls, L"#32770") != 0) return TRUE;
+        WPARAM button = !GetDlgItem(w, IDCANCEL) && GetDlgItem(w, IDNO) ? IDNO : IDCANCEL;
+        PostMessageW(w, WM_COMMAND, button, 0);
         return TRUE;
     }
+    static inline thread_local bool t_expired = false;
     UINT_PTR timer_;
 };
+
+// A notice on the desktop, shown from a thread of its own so that the thread that reports
+// never waits for the user. The thread holds the library until the box is gone.
+struct Notice {
+    MonitorThread thread;
+    LPWSTR caption;
+    WCHAR text[1];
+};
+
+DWORD ShowNotice(MonitorThread* t) {
+    auto* n = reinterpret_cast<Notice*>(t);
+    ModalDeadline deadline(kQuestionTimeoutSeconds);
+    MessageBoxW(nullptr, n->text, n->caption, MB_OK | MB_SETFOREGROUND);
+    return 0;
+}
+
+void DestroyNotice(MonitorThread* t) {
+    CloseMonitorThreadHandles(t);
+    GlobalFree(t);
+}
+
+void NoticeOnItsOwnThread(LPCWSTR text, LPCWSTR caption) {
+    SIZE_T textChars = lstrlenW(text) + 1, captionChars = lstrlenW(caption) + 1;
+    auto* n = static_cast<Notice*>(
+        GlobalAlloc(GPTR, sizeof(Notice) + (textChars + captionChars) * sizeof(WCHAR)));
+    if (!n) return;
+    CopyMemory(n->text, text, textChars * sizeof(WCHAR));
+    n->caption = n->text + textChars;
+    CopyMemory(n->caption, caption, captionChars * sizeof(WCHAR));
+    n->thread.run = ShowNotice;
+    n->thread.destroy = DestroyNotice;
+    if (InitMonitorThread(&n->thread)) StartMonitorThread(&n->thread);
+    // The thread, when it runs, holds the block; the owner's reference goes at once.
+    ReleaseMonitorThread(&n->thread);
+}
 
 }  // namespace
 
@@ -128,15 +176,32 @@ bool InServiceSession() {
 int AskUser(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     if (const PromptHooks* h = g_hooks; h && h->ask) return h->ask(owner, text, caption, type);
     if (InServiceSession())
-        return t_printer ? AskInUsersSession(text, caption, type)
-                         : AskInClientSession(text, caption, type);
+        return t_printer ? AskInUsersSession(text, caption, type, TRUE)
+                         : AskInClientSession(text, caption, type, TRUE);
     // The owner may come from a client: it is only ever used as an owner, and only when it
     // is a window.
     if (owner && !IsWindow(owner)) owner = nullptr;
     ModalDeadline deadline(kQuestionTimeoutSeconds);
-    // At the deadline the box ends as if Cancel was pressed, which no caller takes for Yes
-    // or OK.
-    return MessageBoxW(owner, text, caption, type);
+    int answer = MessageBoxW(owner, text, caption, type);
+    // A box the deadline ended was answered by nobody.
+    return ModalDeadline::Expired() ? 0 : answer;
+}
+
+void TellUser(LPCWSTR text, LPCWSTR caption) {
+    if (!text) text = L"";
+    if (!caption) caption = L"";
+    if (const PromptHooks* h = g_hooks; h && h->ask) {
+        h->ask(nullptr, text, caption, MB_OK);
+        return;
+    }
+    if (InServiceSession()) {
+        if (t_printer)
+            AskInUsersSession(text, caption, MB_OK, FALSE);
+        else
+            AskInClientSession(text, caption, MB_OK, FALSE);
+        return;
+    }
+    NoticeOnItsOwnThread(text, caption);
 }
 
 BOOL ChooseSettings(LPCWSTR comName, HWND owner, LPCOMMCONFIG config) {

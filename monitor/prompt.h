@@ -16,6 +16,10 @@ inline constexpr DWORD kQuestionTimeoutSeconds = 600;
 // came (deadline, or no way to ask).
 int AskUser(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
+// Tells the user something that needs no answer (an OK-only box), without waiting for it to
+// be read: the calling thread goes on at once.
+void TellUser(LPCWSTR text, LPCWSTR caption);
+
 // Shows the communications settings dialog for comName on `config`. TRUE when the user
 // chose settings (OK), FALSE for Cancel, the deadline, or when it cannot be shown.
 BOOL ChooseSettings(LPCWSTR comName, HWND owner, LPCOMMCONFIG config);
@@ -52,6 +56,8 @@ struct PromptHooks {
     BOOL(WINAPI* sendMessage)(HANDLE server, DWORD session, LPWSTR title, DWORD titleBytes,
                               LPWSTR message, DWORD messageBytes, DWORD style, DWORD timeout,
                               DWORD* response, BOOL wait);
+    // In place of the question deadline, in milliseconds (0: kQuestionTimeoutSeconds).
+    DWORD deadlineMs;
 };
 // Puts `hooks` in place of the real questions (null restores them). For tests.
 void ReplacePrompt(const PromptHooks* hooks);

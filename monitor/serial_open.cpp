@@ -41,7 +41,7 @@ void ReportDeviceOpenFailure(DWORD error) {
     LPWSTR text = GetErrorMessage(error);
     WCHAR number[32];
     if (!text) wsprintfW(number, L"Error %lu", error);
-    AskUser(nullptr, text ? text : number, L"ValidateDosDevicePort", MB_OK);
+    TellUser(text ? text : number, L"ValidateDosDevicePort");
     if (text) GlobalFree(text);
     SetLastError(error);
 }
@@ -59,9 +59,9 @@ BOOL ValidateDosDevicePort(PortEntry* entry, DWORD* blockSize) {
 
     BOOL result = FALSE;
     if (!ClaimDevice(entry)) {
-        // All VESK ports share the one COM port; while another holds it for a job, this
-        // open fails as the platform's exclusive open would.
-        ReportDeviceOpenFailure(ERROR_ACCESS_DENIED);
+        // All VESK ports share the one COM port, and another port's job holds it: this job
+        // waits its turn. That is no trouble of this port's to tell anyone about.
+        SetLastError(ERROR_BUSY);
     } else {
         // The platform resolves a plain COM name as a device only for COM1..COM9; from COM10
         // the plain name is a file name, so the device namespace form is used for every port.
@@ -71,17 +71,19 @@ BOOL ValidateDosDevicePort(PortEntry* entry, DWORD* blockSize) {
         entry->hFile = g_createDevice(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL,
                                       nullptr);
-        if (entry->hFile == INVALID_HANDLE_VALUE)
-            ReportDeviceOpenFailure(GetLastError());
-        else
+        bool opened = entry->hFile != INVALID_HANDLE_VALUE;
+        if (opened)
             result = ConfigureLine(entry->hFile, settings.pConfig->dcb, settings.ComName,
                                    blockSize);
         if (!result) {
-            DWORD err = GetLastError();
+            // The claim goes before anything is shown: the other ports' jobs and DeletePort
+            // must not wait for the user to read the notice.
+            DWORD openError = GetLastError();
             VeskEnterSplSem();
             entry->Status &= ~PORT_FLAG_OPEN;
             VeskLeaveSplSem();
-            SetLastError(err);
+            if (!opened) ReportDeviceOpenFailure(openError);
+            SetLastError(openError);
         }
     }
     err = GetLastError();

@@ -8,6 +8,7 @@
 #include "line_ops.h"
 #include "monitor_state.h"
 #include "port_commands.h"
+#include "port_names.h"
 #include "printer_link.h"
 #include "spl_mem.h"
 
@@ -174,7 +175,12 @@ DWORD GetDefaultConfig(XcvConnection*, PBYTE in, DWORD inSize, PBYTE out, DWORD 
     auto* name = reinterpret_cast<LPCWSTR>(in);
     bool terminated = false;
     for (DWORD i = 0; in && i < inSize / sizeof(WCHAR) && !terminated; ++i) terminated = name[i] == 0;
-    if (!terminated || !IsComName(name)) return ERROR_INVALID_PARAMETER;
+    if (!terminated) return ERROR_INVALID_PARAMETER;
+    // The platform opens the name as a device under the spooler's token: a COM port's own
+    // name only, never a path that leads to another machine, a pipe or another device.
+    if (!IsComPortName(name))
+        return IsComName(name) || !IsLocalFileName(name) ? ERROR_INVALID_NAME
+                                                         : ERROR_INVALID_PARAMETER;
 
     COMMCONFIG probe{};
     probe.dwSize = sizeof probe;
@@ -212,6 +218,7 @@ DWORD SetDefaultConfig(XcvConnection* c, PBYTE in, DWORD inSize, PBYTE, DWORD, P
     WCHAR name[kDosNameChars];
     if (!c->pObject || !vesk::CopyBounded(name, kDosNameChars, c->pObject) || !IsComName(name))
         return ERROR_INVALID_PARAMETER;
+    if (!IsComPortName(name)) return ERROR_INVALID_NAME;
     vesk::RemoveTrailingColon(name);
     vesk::GlobalBlock copy(size);
     if (!copy) return ERROR_NOT_ENOUGH_MEMORY;
@@ -246,7 +253,8 @@ struct Command {
 const Command kCommands[] = {
     {XCV_ADD_PORT, true, Direct<DoAddPort>},
     {XCV_DELETE_PORT, true, Direct<DoDeletePort>},
-    {XCV_PORT_IS_VALID, false, Direct<DoPortIsValid>},
+    // It creates (and removes) a file as the spooler, as adding a port does.
+    {XCV_PORT_IS_VALID, true, Direct<DoPortIsValid>},
     {XCV_GET_SETTINGS, false, GetSettings},
     {XCV_GET_COM_PORTS, false, ComPorts},
     {XCV_SET_PRINT_SETTINGS, true, SetPrintSettings},

@@ -9,23 +9,34 @@
 namespace vt {
 
 namespace {
-// One fake line at a time. The lock covers finding it and counting the calls in progress on
-// it, so that it is not destroyed under a call of a thread that outlives its test.
+// The lines alive. The lock covers finding one and counting the calls in progress on it, so
+// that it is not destroyed under a call of a thread that outlives its test.
 std::mutex g_lineLock;
-FakeLine* g_line = nullptr;
+std::vector<FakeLine*> g_lines;
+unsigned g_lineSerial = 0;
 constexpr DWORD kCallsEndMs = 30000;
+// Each line's handles lie in a range of their own: its own handle, then one per open.
+constexpr UINT_PTR kHandleBase = 0x40000000, kHandleRange = 0x01000000;
 }  // namespace
 
-// A line call in progress: the line of `h` (any line when `anyHandle`), kept alive until the
-// call ends; null when `h` is no fake line's.
+// A line call in progress: the line of `h`, or for an open the line that takes the opens of
+// `port`; kept alive until the call ends; null when there is none.
 class FakeLine::Use {
 public:
-    explicit Use(HANDLE h, bool anyHandle = false) {
+    explicit Use(HANDLE h) {
         std::lock_guard<std::mutex> lock(g_lineLock);
-        if (g_line && (anyHandle || h == g_line->handle_)) {
-            line_ = g_line;
-            ++line_->active_;
-        }
+        for (FakeLine* l : g_lines)
+            if (l->Owns(h)) line_ = l;
+        if (line_) ++line_->active_;
+    }
+    struct ForOpen {};
+    Use(ForOpen, const wchar_t* port) {
+        std::lock_guard<std::mutex> lock(g_lineLock);
+        for (FakeLine* l : g_lines)
+            if (port && !l->port_.empty() && lstrcmpiW(l->port_.c_str(), port) == 0) line_ = l;
+        for (FakeLine* l : g_lines)
+            if (!line_ && l->port_.empty()) line_ = l;
+        if (line_) ++line_->active_;
     }
     ~Use() {
         if (!line_) return;
@@ -42,8 +53,8 @@ private:
     FakeLine* line_ = nullptr;
 };
 
-FakeLine::FakeLine()
-    : handle_(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x7FAB0000))),
+FakeLine::FakeLine(const wchar_t* port)
+    : port_(port ? port : L""),
       arrived_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       dsrChanged_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       closing_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
@@ -51,16 +62,38 @@ FakeLine::FakeLine()
     QueryPerformanceCounter(&start_);
     {
         std::lock_guard<std::mutex> lock(g_lineLock);
-        g_line = this;
+        handle_ = reinterpret_cast<HANDLE>(kHandleBase + (g_lineSerial++ % 32) * kHandleRange);
+        g_lines.push_back(this);
     }
     ReplaceLine(&kOperations);
 }
 
+bool FakeLine::Owns(HANDLE h) const {
+    auto v = reinterpret_cast<UINT_PTR>(h), base = reinterpret_cast<UINT_PTR>(handle_);
+    return v >= base && v < base + kHandleRange;
+}
+
+HANDLE FakeLine::Open() {
+    std::lock_guard<std::mutex> lock(m_);
+    ++opens_;
+    nextOpen_ = nextOpen_ % (kHandleRange / 4 - 1) + 1;
+    HANDLE h = reinterpret_cast<HANDLE>(reinterpret_cast<UINT_PTR>(handle_) + 4 * nextOpen_);
+    open_.insert(h);
+    return h;
+}
+
+BOOL FakeLine::Close(HANDLE h) {
+    std::lock_guard<std::mutex> lock(m_);
+    ++closes_;
+    if (h != handle_ && open_.erase(h) == 0) ++doubleCloses_;
+    return TRUE;
+}
+
 FakeLine::~FakeLine() {
-    ReplaceLine(nullptr);
     {
         std::lock_guard<std::mutex> lock(g_lineLock);
-        g_line = nullptr;
+        g_lines.erase(std::find(g_lines.begin(), g_lines.end(), this));
+        if (g_lines.empty()) ReplaceLine(nullptr);
     }
     // Reads and waits in progress end at once; a thread that is still inside the line after
     // that would use freed memory, so the test program ends instead, saying why.
@@ -149,7 +182,7 @@ BOOL FakeLine::DoWrite(const void* data, DWORD count, DWORD* written) {
     if (baud_ && moved) Sleep(static_cast<DWORD>(moved * 10000.0 / baud_));
     {
         std::lock_guard<std::mutex> lock(m_);
-        writes_.push_back({start, NowMs(), bytes, moved});
+        if (keepsRecords) writes_.push_back({start, NowMs(), bytes, moved});
     }
     if (written) *written = moved;
     if (onWrite) onWrite(*this, bytes.substr(0, moved));
@@ -173,7 +206,7 @@ BOOL FakeLine::DoRead(void* buffer, DWORD count, DWORD* read, HANDLE stop) {
             while (it != incoming_.end() && got < count) {
                 if (it->atMs <= now) {
                     out[got++] = it->byte;
-                    taken_.push_back({now, it->byte, thisRead});
+                    if (keepsRecords) taken_.push_back({now, it->byte, thisRead});
                     last = now;
                     it = incoming_.erase(it);
                 } else {
@@ -281,32 +314,28 @@ const LineOperations FakeLine::kOperations = {
     },
     [](HANDLE h) -> BOOL {
         Use l(h);
-        if (!l) return CloseHandle(h);
-        ++l->closes_;
-        return TRUE;
+        return l ? l->Close(h) : CloseHandle(h);
     },
     [](PortEntry* e, DWORD* block) -> BOOL {
-        Use l(nullptr, true);
+        Use l(Use::ForOpen{}, e->pName);
         if (!l) {
             SetLastError(ERROR_FILE_NOT_FOUND);
             return FALSE;
         }
-        ++l->opens_;
-        e->hFile = l->handle_;
+        e->hFile = l->Open();
         e->Status |= PORT_FLAG_OPEN;
         if (block) *block = GetBaudRate(l->baud_ ? l->baud_ : 9600);
         return TRUE;
     },
     [](const VeskPortSettings* s, DWORD* block) -> HANDLE {
-        Use l(nullptr, true);
+        Use l(Use::ForOpen{}, nullptr);
         if (!l) {
             SetLastError(ERROR_FILE_NOT_FOUND);
             return INVALID_HANDLE_VALUE;
         }
-        ++l->opens_;
         l->lastDcb_ = s->pConfig->dcb;
         if (block) *block = GetBaudRate(s->pConfig->dcb.BaudRate);
-        return l->handle_;
+        return l->Open();
     },
 };
 

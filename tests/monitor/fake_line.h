@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,12 +24,17 @@ public:
         DWORD moved;
     };
 
-    FakeLine();
+    // With a port name, the line is that VESK port's device only (several lines can then
+    // live at once, one per port); without, it takes every open that no other line claims,
+    // the settings commands' too.
+    explicit FakeLine(const wchar_t* port = nullptr);
     // Ends the waits of line calls still in progress and waits for those calls to return.
     ~FakeLine();
     FakeLine(const FakeLine&) = delete;
     FakeLine& operator=(const FakeLine&) = delete;
 
+    // The line's own handle, for tests that call the link directly; every open gives a handle
+    // value of its own besides.
     HANDLE handle() const { return handle_; }
     double NowMs() const;
 
@@ -47,6 +53,10 @@ public:
     // A device control request (called on the requesting thread); without it every request
     // fails as an unknown one.
     std::function<BOOL(DWORD code)> onControl;
+    // Without records the line keeps no history of its writes and reads (Writes, AllWritten,
+    // TakenAtMs and WaitUntilReadAll then see none), so that a long run's memory is the
+    // monitor's.
+    bool keepsRecords = true;
     // Reads that ignore their stop event, as a driver that does not complete a cancel: they
     // end only by their time-outs or when the line goes.
     bool readsIgnoreStop = false;
@@ -59,8 +69,20 @@ public:
     // after that, so the reader is done with them; false after `ms`. The line's own
     // sequence, not a guess at how long the reader needs.
     bool WaitUntilReadAll(DWORD ms);
+    // Reads begun on the line.
+    long Reads() {
+        std::lock_guard<std::mutex> lock(m_);
+        return reads_;
+    }
     int Opens() const { return opens_; }
     int Closes() const { return closes_; }
+    // Closes of an opened handle that was already closed (or never opened).
+    int DoubleCloses() const { return doubleCloses_; }
+    // Opened handles not closed yet.
+    int StillOpen() {
+        std::lock_guard<std::mutex> lock(m_);
+        return static_cast<int>(open_.size());
+    }
     int Purges() const { return purges_; }
     // The line settings of the last open for the settings commands.
     DCB LastOpenedDcb() const { return lastDcb_; }
@@ -83,7 +105,14 @@ private:
     BOOL DoRead(void* buffer, DWORD count, DWORD* read, HANDLE stop);
     BOOL DoWaitForDsr(DWORD timeoutMs);
 
+    HANDLE Open();
+    bool Owns(HANDLE h) const;
+    BOOL Close(HANDLE h);
+
+    std::wstring port_;
     HANDLE handle_;
+    std::set<HANDLE> open_;  // handles of opens not closed yet
+    DWORD nextOpen_ = 0;
     HANDLE arrived_;     // set when bytes arrive
     HANDLE dsrChanged_;  // set when DSR changes
     HANDLE closing_;     // set when the line goes: every wait of a call in progress ends
@@ -97,7 +126,7 @@ private:
     bool dsr_ = false;
     DWORD baud_ = 0;
     DWORD intervalMs_ = 200, totalMs_ = 5000;
-    std::atomic<int> opens_{0}, closes_{0}, purges_{0};
+    std::atomic<int> opens_{0}, closes_{0}, purges_{0}, doubleCloses_{0};
     DCB lastDcb_{};
 };
 

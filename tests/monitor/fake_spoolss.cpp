@@ -16,6 +16,7 @@ namespace {
 std::mutex g_m;
 std::wstring g_log;
 std::wstring g_logCopy;
+bool g_logging = true;
 std::deque<DWORD> g_answers;
 bool g_sessionZero = true;
 std::wstring g_unknownPrinter = L"NoSuchPrinter";
@@ -24,7 +25,7 @@ const HANDLE kPrinter = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x5000));
 
 void Log(const std::wstring& line) {
     std::lock_guard<std::mutex> lock(g_m);
-    g_log += line + L"\n";
+    if (g_logging) g_log += line + L"\n";
 }
 
 std::wstring Hex(DWORD v) {
@@ -40,19 +41,22 @@ extern "C" {
 __declspec(dllexport) void WINAPI FakeSpoolerReset() {
     std::lock_guard<std::mutex> lock(g_m);
     g_log.clear();
+    g_logging = true;
     g_answers.clear();
     g_sessionZero = true;
     g_unknownPrinter = L"NoSuchPrinter";
     g_jobStatus.clear();
 }
 
-// "session-zero" "0|1", "answer" "<button id>" (queued), "unknown-printer" "<name>".
+// "session-zero" "0|1", "answer" "<button id>" (queued), "unknown-printer" "<name>", "log"
+// "0|1" (a long run that reads no log keeps none, so that its memory is the monitor's).
 __declspec(dllexport) void WINAPI FakeSpoolerConfigure(const wchar_t* key, const wchar_t* value) {
     std::lock_guard<std::mutex> lock(g_m);
     std::wstring k = key;
     if (k == L"session-zero") g_sessionZero = value[0] == L'1';
     else if (k == L"answer") g_answers.push_back(static_cast<DWORD>(_wtoi(value)));
     else if (k == L"unknown-printer") g_unknownPrinter = value;
+    else if (k == L"log") g_logging = value[0] == L'1';
 }
 
 __declspec(dllexport) const wchar_t* WINAPI FakeSpoolerLog() {
@@ -152,7 +156,8 @@ BOOL WINAPI SplPromptUIInUsersSession(HANDLE printer, DWORD jobId, PSHOWUIPARAMS
     const MESSAGEBOX_PARAMS& m = params->MessageBoxParams;
     Log(L"Ask job " + std::to_wstring(jobId) + L" [" + (m.pTitle ? m.pTitle : L"") + L"] " +
         (m.pMessage ? m.pMessage : L"") + L" style " + Hex(m.Style) + L" timeout " +
-        std::to_wstring(m.dwTimeout) + L" -> " + std::to_wstring(answer));
+        std::to_wstring(m.dwTimeout) + (m.bWait ? L"" : L" without waiting") + L" -> " +
+        std::to_wstring(answer));
     if (printer != kPrinter) return FALSE;
     *response = answer;
     return TRUE;

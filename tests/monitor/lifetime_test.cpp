@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "dialog_driver.h"
 #include "fake_line.h"
@@ -21,72 +22,18 @@
 #include "printer_link.h"
 #include "profile.h"
 #include "test_env.h"
+#include "spooler_side.h"
 #include "xcv_connection.h"
 
-extern "C" LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT init, PHANDLE monitor);
-
 using vt::FakeLine;
+using vt::Background;
+using vt::Job;
+using vt::Monitor;
 
 namespace {
 
 const std::string kXonByte(1, '\x11');
 const std::string kXoffByte(1, '\x13');
-
-// The monitor as the spooler has it, with the ports VESK and VESK2.
-struct Monitor {
-    Monitor() : ports(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}, {L"VESK2", L""}}) {
-        table = InitializePrintMonitor2(nullptr, &handle);
-    }
-    ~Monitor() { Shutdown(); }
-    void Shutdown() {
-        if (table) table->pfnShutdown(handle);
-        table = nullptr;
-    }
-    HANDLE Open(const wchar_t* name) {
-        HANDLE port = nullptr;
-        EXPECT_TRUE(table->pfnOpenPort(handle, const_cast<LPWSTR>(name), &port));
-        return port;
-    }
-    vt::ScopedSection ports;
-    HANDLE handle = nullptr;
-    LPMONITOR2 table = nullptr;
-};
-
-// A thread running `body`; the destructor waits for it (bounded) before the test's objects go.
-class Background {
-public:
-    template <typename F>
-    explicit Background(F body) : body_(body) {
-        thread_ = CreateThread(nullptr, 0, [](void* p) WINAPI -> DWORD {
-            static_cast<Background*>(p)->body_();
-            return 0;
-        }, this, 0, nullptr);
-    }
-    ~Background() {
-        if (!Join(vt::kWaitMs)) {
-            std::fprintf(stderr, "a background call of the test did not end; stopping here\n");
-            std::fflush(stderr);
-            TerminateProcess(GetCurrentProcess(), 3);
-        }
-        CloseHandle(thread_);
-    }
-    bool Join(DWORD ms) { return WaitForSingleObject(thread_, ms) == WAIT_OBJECT_0; }
-
-private:
-    std::function<void()> body_;
-    HANDLE thread_;
-};
-
-// A started document on VESK with a printer that answers at 9600,N,8,1.
-struct Job {
-    explicit Job(Monitor& m, FakeLine& line) {
-        vt::AnswerAsPrinter(line, "9600,N,8,1\r");
-        port = m.Open(L"VESK");
-        started = m.table->pfnStartDocPort(port, const_cast<LPWSTR>(L"Vesk Receipt"), 7, 1, nullptr);
-    }
-    HANDLE port = nullptr;
-    BOOL started = FALSE;
-};
 
 }  // namespace
 
@@ -103,6 +50,43 @@ TEST(PortLifetime, AnOpenPortIsNotDeletedUntilTheSpoolerClosesIt) {
     EXPECT_TRUE(m.table->pfnClosePort(port)) << "the spooler's handle is still the port";
     EXPECT_EQ(x.Name(XCV_DELETE_PORT, L"VESK2").status, 0u) << "once closed, it goes";
     EXPECT_EQ(vt::KeyNames(L"Vesk Ports"), std::vector<std::wstring>{L"VESK"});
+}
+
+TEST(PortLifetime, ShutdownLeavesThePortsTheSpoolerHoldsUntilItClosesThem) {
+    vt::FakeSpoolerInProcess spooler;
+    FakeLine line;
+    Monitor m;
+    Job job(m, line);
+    ASSERT_TRUE(job.started);
+    HANDLE idle = m.Open(L"VESK2");
+    auto* running = static_cast<PortEntry*>(job.port);
+    auto* held = static_cast<PortEntry*>(idle);
+    LPMONITOR2 table = m.table;
+    m.Shutdown();  // the spooler still holds both ports
+    // Memory the monitor has let go of is soon someone else's.
+    std::vector<HGLOBAL> others;
+    for (int i = 0; i < 64; ++i) {
+        SIZE_T size = i % 2 ? running->Size : held->Size;
+        others.push_back(GlobalAlloc(GMEM_FIXED, size));
+        FillMemory(others.back(), size, 0xAB);
+    }
+    EXPECT_EQ(running->Signature, kPortEntrySignature);
+    EXPECT_EQ(held->Signature, kPortEntrySignature);
+    EXPECT_STREQ(held->pName, L"VESK2");
+    char data[4] = {};
+    DWORD written = 0;
+    SetLastError(0);
+    EXPECT_FALSE(table->pfnWritePort(job.port, reinterpret_cast<LPBYTE>(data), 4, &written));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE)) << "its job ended with the monitor";
+    EXPECT_TRUE(table->pfnEndDocPort(job.port));
+    SetLastError(0);
+    EXPECT_FALSE(table->pfnStartDocPort(idle, const_cast<LPWSTR>(L"Vesk Receipt"), 8, 1, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE)) << "no new job after Shutdown";
+    EXPECT_TRUE(table->pfnClosePort(job.port));
+    EXPECT_TRUE(table->pfnClosePort(idle));
+    for (HGLOBAL h : others) GlobalFree(h);
+    EXPECT_EQ(line.Closes(), line.Opens());
+    EXPECT_EQ(spooler.Count(L"ClosePrinter"), 1) << vt::Narrow(spooler.Log());
 }
 
 TEST(JobLifetime, ShutdownEndsTheJobsTheSpoolerLeftOpen) {

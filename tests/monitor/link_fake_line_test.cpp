@@ -336,6 +336,35 @@ TEST(FakeLineFlow, EndOfDocumentStopsABusyThreadThatWaitsForXon) {
     CloseHandle(thread);
 }
 
+TEST(FakeLineFlow, ReadsThatReturnAtOnceDoNotMakeTheBusyThreadSpin) {
+    // Time-outs that make every read return at once with nothing, as a device request may
+    // set them: the busy thread paces its reads, and still sees the printer's XOFF.
+    FakeLine line;
+    line.SetReadTimeouts(0, 0);
+    JobFlow* flow = StartJobFlow(line.handle(), 1000);
+    ASSERT_NE(flow, nullptr);
+    long before = line.Reads();
+    Sleep(500);
+    long reads = line.Reads() - before;
+    line.Deliver("\x13");
+    EXPECT_TRUE(vt::WaitUntil([&] { return WaitForSingleObject(flow->XoffSection, 0) != WAIT_OBJECT_0; },
+                              vt::kWaitMs));
+    StopJobFlow(flow);
+    EXPECT_LE(reads, 25) << "reads in half a second";
+    EXPECT_GE(reads, 3) << "it still reads";
+}
+
+TEST(LineRequest, SizesWhoseSumWouldWrapAreRefused) {
+    // On a 32-bit build the two sizes would add up to a small block that the copies overrun.
+    HANDLE device = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    DWORD returned = 7;
+    SetLastError(0);
+    EXPECT_FALSE(Line().control(device, 0x1B0040, nullptr, 0xFFFFFF00u, nullptr, 0x200, &returned));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(returned, 0u);
+    CloseHandle(device);
+}
+
 TEST(FakeLineSettingsChange, SendsTheChangeAndStatusThenSwitchesAndChecks) {
     vt::ScopedSection section(L"Vesk Ports", {{L"VESK", L"COM1:,9600,N,8,1"}});
     FakeLine line;
@@ -479,8 +508,12 @@ TEST(FakeLineJobStart, QuestionsGoToTheUsersSessionFromSessionZero) {
         EXPECT_EQ(AskUser(nullptr, L"text", L"caption", MB_OKCANCEL), IDOK);
         COMMCONFIG cc{};
         EXPECT_FALSE(ChooseSettings(L"COM1", nullptr, &cc)) << "no dialog can be shown there";
+        TellUser(L"notice", L"ValidateDosDevicePort");
     }
     EXPECT_EQ(spooler.Count(L"Ask job 42 [caption] text style 0x1 timeout 600 -> 1"), 1)
         << vt::Narrow(spooler.Log());
+    EXPECT_EQ(spooler.Count(L"Ask job 42 [ValidateDosDevicePort] notice style 0x0 timeout 600 "
+                            L"without waiting"), 1)
+        << "a notice never holds the spooler's thread: " << vt::Narrow(spooler.Log());
     Spooler().ClosePrinter(printer);
 }

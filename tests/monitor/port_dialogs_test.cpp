@@ -60,7 +60,7 @@ TEST_F(PortDialogs, NamesThatAreNoVeskPortAreRefusedAfterTheTest) {
     }, [&] {
         HWND name = vt::WaitForDialog(L"Port Name", 20000);
         ASSERT_TRUE(name);
-        vt::TypeKeys(name, 202, L"NUL");
+        vt::TypeKeys(name, 202, vt::RunDir() + L"notvesk.prn");
         vt::PostClick(name, IDOK);
     });
     EXPECT_FALSE(added);

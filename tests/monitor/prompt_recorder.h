@@ -73,7 +73,7 @@ private:
         config->dcb.StopBits = r->chosen->StopBits;
         return TRUE;
     }
-    static inline const PromptHooks kHooks = {&Ask, &Choose, nullptr, nullptr};
+    static inline const PromptHooks kHooks = {&Ask, &Choose, nullptr, nullptr, 0};
 };
 
 }  // namespace vt

@@ -25,6 +25,7 @@ struct ServiceSession {
         std::wstring caption, text;
         UINT type;
         DWORD timeout;
+        BOOL wait;
     };
     ServiceSession() {
         Current() = this;
@@ -44,15 +45,14 @@ private:
     }
     static BOOL WINAPI Send(HANDLE, DWORD session, LPWSTR title, DWORD titleBytes, LPWSTR message,
                             DWORD messageBytes, DWORD style, DWORD timeout, DWORD* response, BOOL wait) {
-        // The lengths are in bytes, without the terminating zero; the question waits.
+        // The lengths are in bytes, without the terminating zero.
         EXPECT_EQ(titleBytes, lstrlenW(title) * sizeof(WCHAR));
         EXPECT_EQ(messageBytes, lstrlenW(message) * sizeof(WCHAR));
-        EXPECT_TRUE(wait);
-        Current()->sent.push_back({session, title, message, style, timeout});
+        Current()->sent.push_back({session, title, message, style, timeout, wait});
         *response = Current()->answer;
         return TRUE;
     }
-    static inline const PromptHooks kHooks = {nullptr, nullptr, [] { return true; }, &Send};
+    static inline const PromptHooks kHooks = {nullptr, nullptr, [] { return true; }, &Send, 0};
 };
 
 }  // namespace
@@ -78,6 +78,7 @@ TEST(PromptRoute, WithoutAJobTheServiceAsksInTheClientsSession) {
         EXPECT_EQ(s.text.find(L"Please remove power or charger"), 0u);
         EXPECT_EQ(s.type, static_cast<UINT>(MB_OKCANCEL));
         EXPECT_EQ(s.timeout, kQuestionTimeoutSeconds);
+        EXPECT_TRUE(s.wait) << "a question waits for its answer";
     }
     EXPECT_EQ(vt::Value(L"Vesk Ports", L"VESK"), std::wstring(L"COM1:,19200,n,8,1"))
         << "OK went on; Cancel had stopped";
@@ -91,6 +92,15 @@ TEST(PromptRoute, AQuestionNobodyAnsweredInTimeCountsAsDeclined) {
     EXPECT_EQ(AskUser(nullptr, L"text", L"caption", MB_YESNO), 0);
     service.answer = IDYES;
     EXPECT_EQ(AskUser(nullptr, L"text", L"caption", MB_YESNO), IDYES);
+}
+
+TEST(PromptRoute, ANoticeIsSentWithoutWaitingForItsReader) {
+    ServiceSession service;
+    TellUser(L"The device cannot be opened", L"ValidateDosDevicePort");
+    ASSERT_EQ(service.sent.size(), 1u);
+    EXPECT_EQ(service.sent[0].type, static_cast<UINT>(MB_OK));
+    EXPECT_FALSE(service.sent[0].wait);
+    EXPECT_EQ(service.sent[0].caption, L"ValidateDosDevicePort");
 }
 
 TEST(PromptRoute, TheMonitorsDialogsAreRefusedInTheServiceSession) {

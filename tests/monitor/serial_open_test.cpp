@@ -193,6 +193,43 @@ TEST_F(SerialOpen, DeviceOpenFailureShowsTheSystemsText) {
     EXPECT_FALSE(prompts.questions[0].text.empty());
 }
 
+TEST_F(SerialOpen, AFailedOpenLetsGoOfTheDeviceBeforeItTellsAndABusyOneTellsNobody) {
+    // A device another program holds: the notice comes with the claim already given up, so
+    // the other ports' jobs and DeletePort never wait for the user to read it.
+    Store(L"COM1:,9600,n,8,1");
+    struct Held {
+        static HANDLE WINAPI Create(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+    };
+    ReplaceJobDeviceCreate(&Held::Create);
+    DWORD statusWhileTold = 0xFFFFFFFF;
+    prompts.onQuestion = [&] { statusWhileTold = entry->Status; };
+    SetLastError(0);
+    EXPECT_FALSE(ValidateDosDevicePort(entry, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    ReplaceJobDeviceCreate(nullptr);
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0].caption, L"ValidateDosDevicePort");
+    EXPECT_EQ(statusWhileTold & PORT_FLAG_OPEN, 0u) << "the device stayed claimed while the user was told";
+    EXPECT_EQ(entry->Status, 0u);
+
+    // Another VESK port's job has the shared device: this port waits its turn and reports
+    // nothing as its own trouble.
+    PortEntry* second = VeskCreatePortEntry(&list, L"VESK2");
+    ASSERT_NE(second, nullptr);
+    entry->Status = PORT_FLAG_OPEN;
+    SetLastError(0);
+    EXPECT_FALSE(ValidateDosDevicePort(second, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
+    EXPECT_EQ(second->Status, 0u);
+    EXPECT_EQ(second->hFile, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(prompts.questions.size(), 1u) << "no second notice";
+    entry->Status = 0;
+    VeskDeletePortEntry(&list, L"VESK2");
+}
+
 TEST_F(SerialOpen, SettingsOpenGoesThroughTheNonspooledName) {
     VESK_SKIP_WITHOUT_LONG_DOS_NAMES();
     Store(L"COM1:,38400,n,8,2");

@@ -122,7 +122,7 @@ TEST_F(XcvCommands, VeskDeletedAndAddedAgainHasTheDefaultSettings) {
 }
 
 TEST_F(XcvCommands, PortIsValidTakesEveryVeskNameAndTestsOthersSafely) {
-    vt::Xcv x(m->table, m->handle, L"Vesk Port Monitor", 0);
+    vt::Xcv x(m->table, m->handle, L"Vesk Port Monitor", SERVER_ACCESS_ADMINISTER);
     // Names that no file system would take: a VESK name passes without being tried.
     EXPECT_EQ(x.Name(XCV_PORT_IS_VALID, L"VESK<>|*?").status, 0u);
     EXPECT_NE(x.Name(XCV_PORT_IS_VALID, L"FOO<>|*?").status, 0u);
@@ -189,6 +189,8 @@ TEST_F(XcvCommands, ConnectionsWithoutAdministrationChangeNothing) {
     const DWORD denied = ERROR_ACCESS_DENIED;
     EXPECT_EQ(reader.Name(XCV_ADD_PORT, L"VESK4:").status, denied);
     EXPECT_EQ(reader.Name(XCV_DELETE_PORT, L"VESK").status, denied);
+    EXPECT_EQ(reader.Name(XCV_PORT_IS_VALID, vt::RunDir() + L"any.prn").status, denied)
+        << "the file test creates a file as the spooler";
     XcvPortSettings record{};
     ASSERT_EQ(reader.Settings(record).status, 0u) << "reading is allowed";
     DWORD token = 0;
@@ -219,4 +221,42 @@ TEST_F(XcvCommands, DefaultCommConfigOfComPorts) {
     vt::Xcv vesk(m->table, m->handle, L"VESK", SERVER_ACCESS_ADMINISTER);
     EXPECT_EQ(vesk.Data(XCV_SET_DEFAULT_COMM_CONFIG, cc, cc->dwSize, nullptr, 0).status,
               static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << "a VESK port has no default configuration";
+}
+
+TEST_F(XcvCommands, NamesThatLeadOffThisMachineOrToADeviceAreNeverOpened) {
+    // A pipe of the test's own: a name that reached the platform's open would connect to it.
+    std::wstring pipe = L"\\\\.\\pipe\\vesk-name-test-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE server = CreateNamedPipeW(pipe.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                     PIPE_TYPE_BYTE, 1, 64, 64, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    vt::Xcv admin(m->table, m->handle, L"Vesk Port Monitor", SERVER_ACCESS_ADMINISTER);
+    vt::Xcv com(m->table, m->handle, L"COM1:", SERVER_ACCESS_ADMINISTER);
+    const DWORD invalidName = ERROR_INVALID_NAME;
+    std::vector<BYTE> out(4096);
+    for (const std::wstring& name :
+         {pipe, std::wstring(L"//./pipe/vesk-name-test"), std::wstring(L"\\\\host\\share\\x.prn"),
+          std::wstring(L"//host/share/x.prn"), std::wstring(L"\\\\?\\C:\\x.prn"),
+          std::wstring(L"\\??\\C:\\x.prn"), std::wstring(L"\\\\.\\COM1"), std::wstring(L"NUL"),
+          std::wstring(L"C:\\any\\con.txt"), std::wstring(L"lpt1:")}) {
+        EXPECT_EQ(admin.Name(XCV_PORT_IS_VALID, name).status, invalidName) << vt::Narrow(name);
+        EXPECT_EQ(com.Data(XCV_GET_DEFAULT_COMM_CONFIG, name.c_str(),
+                           static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)), out.data(),
+                           static_cast<DWORD>(out.size())).status, invalidName) << vt::Narrow(name);
+    }
+    for (const std::wstring& name : {std::wstring(L"COM1\\..\\..\\pipe\\x"), std::wstring(L"COM1:x"),
+                                     std::wstring(L"COM0"), std::wstring(L"COM1234")})
+        EXPECT_EQ(com.Data(XCV_GET_DEFAULT_COMM_CONFIG, name.c_str(),
+                           static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)), out.data(),
+                           static_cast<DWORD>(out.size())).status, invalidName) << vt::Narrow(name);
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_FALSE(ConnectNamedPipe(server, &ov));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING)) << "nobody opened the pipe";
+    CancelIo(server);
+    CloseHandle(ov.hEvent);
+    CloseHandle(server);
+    // What a port can be still passes: a COM port, a local file.
+    EXPECT_EQ(admin.Name(XCV_PORT_IS_VALID, vt::RunDir() + L"local.prn").status, 0u);
+    EXPECT_EQ(com.Data(XCV_GET_DEFAULT_COMM_CONFIG, L"COM1", 10, out.data(),
+                       static_cast<DWORD>(out.size())).status, 0u);
 }

@@ -1,0 +1,200 @@
+// A job's calls against the spooler's other threads: the job's printer handle is used and
+// closed by one end of the job only, the port takes no new document while the failed one
+// still uses its printer, and the busy thread reads the device only once its flow is the
+// port's (a close on another thread then goes through the flow, never under the read).
+#include <windows.h>
+#include <winspool.h>
+
+#include <gtest/gtest.h>
+
+#include "fake_spooler_table.h"
+#include "job_flow.h"
+#include "monitor_state.h"
+#include "port_list.h"
+#include "spooler_side.h"
+
+using vt::Background;
+using vt::FakeLine;
+using vt::Job;
+using vt::Monitor;
+
+namespace {
+
+// The fake spooler's services with one SetJobW (the first with the chosen command and level)
+// held inside the call until the test lets it go, and any ClosePrinter meanwhile counted.
+struct HeldSetJob {
+    explicit HeldSetJob(DWORD command, DWORD level) {
+        Current() = this;
+        heldCommand = command;
+        heldLevel = level;
+        original = &Spooler();
+        base = *original;
+        table = base;
+        table.SetJobW = SetJob;
+        table.ClosePrinter = Close;
+        ReplaceSpoolerServices(&table);
+    }
+    ~HeldSetJob() {
+        SetEvent(release);
+        ReplaceSpoolerServices(original);
+        CloseHandle(inside);
+        CloseHandle(release);
+        Current() = nullptr;
+    }
+    static HeldSetJob*& Current() {
+        static HeldSetJob* h = nullptr;
+        return h;
+    }
+    static BOOL WINAPI SetJob(HANDLE printer, DWORD id, DWORD level, LPBYTE info, DWORD command) {
+        HeldSetJob* h = Current();
+        bool hold = command == h->heldCommand && level == h->heldLevel &&
+                    InterlockedExchange(&h->holds, 0) == 1;
+        if (hold) {
+            InterlockedIncrement(&h->inUse);
+            SetEvent(h->inside);
+            WaitForSingleObject(h->release, vt::kWaitMs);
+        }
+        BOOL ok = h->base.SetJobW(printer, id, level, info, command);
+        if (hold) InterlockedDecrement(&h->inUse);
+        return ok;
+    }
+    static BOOL WINAPI Close(HANDLE printer) {
+        HeldSetJob* h = Current();
+        if (h->inUse) InterlockedIncrement(&h->closedInUse);
+        return h->base.ClosePrinter(printer);
+    }
+    bool WaitInside() { return WaitForSingleObject(inside, vt::kWaitMs) == WAIT_OBJECT_0; }
+    void Release() { SetEvent(release); }
+
+    HANDLE inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    DWORD heldCommand = 0, heldLevel = 0;
+    volatile LONG holds = 1, inUse = 0, closedInUse = 0;
+    const SpoolerServices* original = nullptr;
+    SpoolerServices base{}, table{};
+};
+
+}  // namespace
+
+TEST(JobRaces, EndDocPortUsesThePrinterThatAClosePortOnAnotherThreadCannotClose) {
+    vt::FakeSpoolerInProcess spooler;
+    FakeLine line;
+    Monitor m;
+    Job job(m, line);
+    ASSERT_TRUE(job.started);
+    HeldSetJob held(JOB_CONTROL_SENT_TO_PRINTER, 0);
+    {
+        Background end([&] { m.table->pfnEndDocPort(job.port); });
+        ASSERT_TRUE(held.WaitInside());
+        EXPECT_TRUE(m.table->pfnClosePort(job.port));
+        held.Release();
+        EXPECT_TRUE(end.Join(vt::kWaitMs));
+    }
+    EXPECT_EQ(held.closedInUse, 0) << "the printer was closed under its SetJobW";
+    EXPECT_EQ(spooler.Count(L"ClosePrinter"), 1) << vt::Narrow(spooler.Log());
+    EXPECT_EQ(line.Closes(), line.Opens());
+}
+
+TEST(JobRaces, AFailedStartKeepsItsDocumentUntilItIsDoneWithThePrinter) {
+    // The device will not open: the start marks the job offline and removes it, and until
+    // then the port is still in that document.
+    vt::FakeSpoolerInProcess spooler;
+    static LineOperations refusing = FakeLine::kOperations;
+    refusing.openForJob = [](PortEntry*, DWORD*) -> BOOL {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    };
+    ReplaceLine(&refusing);
+    Monitor m;
+    HANDLE port = m.Open(L"VESK");
+    HeldSetJob held(0, 1);  // the job's status: offline
+    BOOL second = TRUE;
+    DWORD secondError = 0;
+    {
+        Background start([&] {
+            m.table->pfnStartDocPort(port, const_cast<LPWSTR>(L"Vesk Receipt"), 7, 1, nullptr);
+        });
+        ASSERT_TRUE(held.WaitInside());
+        SetLastError(0);
+        second = m.table->pfnStartDocPort(port, const_cast<LPWSTR>(L"Vesk Receipt"), 8, 1, nullptr);
+        secondError = GetLastError();
+        held.Release();
+        EXPECT_TRUE(start.Join(vt::kWaitMs));
+    }
+    EXPECT_FALSE(second);
+    EXPECT_EQ(secondError, static_cast<DWORD>(ERROR_BUSY)) << "a new document began under the failing one";
+    EXPECT_EQ(spooler.Count(L"SetJobW 7 command 5"), 1) << vt::Narrow(spooler.Log());
+    EXPECT_EQ(spooler.Count(L"SetJobW 8"), 0);
+    EXPECT_EQ(spooler.Count(L"ClosePrinter"), 1);
+    m.table->pfnClosePort(port);
+    ReplaceLine(nullptr);
+}
+
+namespace {
+
+// The line of the test below: notes, at each read by a job's busy thread, whether the flow
+// was already the port's. The settings query (the last read before the busy thread's) lets
+// a helper hold the port list's lock, as a close on another thread would, until the busy
+// thread reads or a while has passed.
+struct Watch {
+    static inline PortEntry* entry = nullptr;
+    static inline volatile LONG queried = 0, unpublishedReads = 0, busyReads = 0;
+    static inline HANDLE lockWanted = nullptr, busyRead = nullptr;
+};
+
+BOOL WINAPI WatchedRead(HANDLE h, void* b, DWORD n, DWORD* r) {
+    if (Watch::entry && InterlockedExchange(&Watch::queried, 1) == 0) {
+        SetEvent(Watch::lockWanted);
+        Sleep(50);  // the helper takes the lock meanwhile; the query goes on without it
+    }
+    return FakeLine::kOperations.read(h, b, n, r);
+}
+
+BOOL WatchedReadOrStop(HANDLE h, void* b, DWORD n, DWORD* r, HANDLE stop) {
+    if (Watch::entry && Watch::queried) {
+        InterlockedIncrement(&Watch::busyReads);
+        if (!Watch::entry->pFlow) InterlockedIncrement(&Watch::unpublishedReads);
+        SetEvent(Watch::busyRead);
+    }
+    return FakeLine::kOperations.readOrStop(h, b, n, r, stop);
+}
+
+}  // namespace
+
+TEST(JobRaces, TheBusyThreadReadsOnlyOnceItsFlowIsThePorts) {
+    vt::FakeSpoolerInProcess spooler;
+    FakeLine line;
+    static LineOperations watched = FakeLine::kOperations;
+    watched.read = [](HANDLE h, void* b, DWORD n, DWORD* r) -> BOOL { return WatchedRead(h, b, n, r); };
+    watched.readOrStop = [](HANDLE h, void* b, DWORD n, DWORD* r, HANDLE stop) -> BOOL {
+        return WatchedReadOrStop(h, b, n, r, stop);
+    };
+    Watch::lockWanted = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    Watch::busyRead = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    Monitor m;
+    vt::AnswerAsPrinter(line, "9600,N,8,1\r");
+    HANDLE port = m.Open(L"VESK");
+    Watch::entry = static_cast<PortEntry*>(port);
+    ReplaceLine(&watched);
+    BOOL started = FALSE;
+    {
+        Background locker([&] {
+            if (WaitForSingleObject(Watch::lockWanted, vt::kWaitMs) != WAIT_OBJECT_0) return;
+            VeskEnterSplSem();
+            WaitForSingleObject(Watch::busyRead, 1000);
+            VeskLeaveSplSem();
+        });
+        started = m.table->pfnStartDocPort(port, const_cast<LPWSTR>(L"Vesk Receipt"), 7, 1, nullptr);
+        EXPECT_TRUE(locker.Join(vt::kWaitMs));
+    }
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(vt::WaitUntil([] { return Watch::busyReads > 0; }, vt::kWaitMs));
+    EXPECT_EQ(Watch::unpublishedReads, 0) << "the busy thread read a device whose flow nobody could stop";
+    EXPECT_TRUE(m.table->pfnEndDocPort(port));
+    EXPECT_TRUE(m.table->pfnClosePort(port));
+    Watch::entry = nullptr;
+    ReplaceLine(&FakeLine::kOperations);
+    EXPECT_EQ(line.Closes(), line.Opens());
+    CloseHandle(Watch::lockWanted);
+    CloseHandle(Watch::busyRead);
+}
