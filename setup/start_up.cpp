@@ -4,11 +4,15 @@
 
 #include <cstring>
 
-std::string ModuleFilePath() {
-    // The path is asked for in steps of 64 characters until it no longer fills the buffer.
+namespace {
+
+// The program's path, asked for in steps of 64 characters until it no longer fills the
+// buffer; empty when it is longer than kMaxModulePathChars or cannot be had.
+template <typename Text, typename Char>
+Text ProgramPath(DWORD (WINAPI *get)(HMODULE, Char*, DWORD)) {
     for (DWORD size = 64; size <= kMaxModulePathChars; size += 64) {
-        std::string path(size, '\0');
-        DWORD n = GetModuleFileNameA(nullptr, path.data(), size);
+        Text path(size, Char());
+        DWORD n = get(nullptr, path.data(), size);
         if (n == 0) return {};
         if (n < size) {
             path.resize(n);
@@ -18,17 +22,14 @@ std::string ModuleFilePath() {
     return {};
 }
 
+}  // namespace
+
+std::string ModuleFilePath() {
+    return ProgramPath<std::string>(GetModuleFileNameA);
+}
+
 std::wstring ModuleFilePathW() {
-    for (DWORD size = 64; size <= kMaxModulePathChars; size += 64) {
-        std::wstring path(size, L'\0');
-        DWORD n = GetModuleFileNameW(nullptr, path.data(), size);
-        if (n == 0) return {};
-        if (n < size) {
-            path.resize(n);
-            return path;
-        }
-    }
-    return {};
+    return ProgramPath<std::wstring>(GetModuleFileNameW);
 }
 
 std::wstring FolderOf(const std::wstring& path) {
