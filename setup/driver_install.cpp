@@ -281,7 +281,8 @@ void RemoveDriverCopies(DriverFiles& files) {
     for (const std::string& name : DriverFileNames(files)) DeleteFileA((directory + name).c_str());
 }
 
-bool InstallDriver() {
+bool PrepareDriver(DriverPlan& plan) {
+    plan = DriverPlan{};
     InstallChoices& choices = Choices();
     DriverInfo* model = choices.gpModel;
     if (!model) {
@@ -291,26 +292,63 @@ bool InstallDriver() {
     DriverFiles* files = FamilyDriverFiles(*model);
     std::string source = choices.gstrSetupDir + DriverSourceFolder();
     if (DriverInstalled(model->pName)) {
-        if (!choices.gbReplaceDriver) return true;
+        if (!choices.gbReplaceDriver) {
+            plan.keep = true;
+            return true;
+        }
         // A driver newer than the medium's stays as it is.
         if (files) {
             std::vector<KeptFile> newer = NewerInstalledDriverFiles(source, *files, model->pName);
             if (!newer.empty()) {
                 ReportKeptFiles(newer);
+                plan.keep = true;
                 return true;
             }
         }
+        plan.replace = true;
+    }
+    // Outside Windows 98 the files go to the spooler's driver directory, from where the
+    // spooler takes them when the driver is added; nothing there is in use, so they are
+    // copied while a failure still changes nothing. Windows 98 uses them where they land.
+    if (files && WindowsFamily() != kWin98Family) {
+        // Set first: what a failed copy did put there is removed with the rest.
+        plan.filesCopied = true;
+        if (!CopyDriverFiles(source, *files, false)) return false;
+    }
+    return true;
+}
+
+bool InstallDriver(const DriverPlan& plan) {
+    InstallChoices& choices = Choices();
+    DriverInfo* model = choices.gpModel;
+    if (!model) {
+        ShowSystemError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    if (plan.keep) return true;
+    DriverFiles* files = FamilyDriverFiles(*model);
+    std::string source = choices.gstrSetupDir + DriverSourceFolder();
+    if (plan.replace) {
         if (!RemoveDrivers(model->pName)) {
             choices.gbRebootNeeded = true;
-            return false;
+            // Windows 98 replaces a driver it holds in use after a restart. Elsewhere the
+            // spooler keeps a driver that a printer still uses: the installed one stays, as
+            // a restart would not free it, and the printer is created with it.
+            return WindowsFamily() != kWin98Family;
         }
         // Only Windows 98 replaces a driver it holds in use after a restart.
-        if (files && !CopyDriverFiles(source, *files, WindowsFamily() == kWin98Family))
+        if (files && !plan.filesCopied &&
+            !CopyDriverFiles(source, *files, WindowsFamily() == kWin98Family))
             return false;
     } else {
         if (model->pName.compare(0, kKx240PrefixChars, kKx240Prefix) == 0)
             RemoveDrivers(model->pName);
-        if (files && !CopyDriverFiles(source, *files, false)) return false;
+        if (files && !plan.filesCopied && !CopyDriverFiles(source, *files, false)) return false;
     }
     return AddDriver(model);
+}
+
+bool InstallDriver() {
+    DriverPlan plan;
+    return PrepareDriver(plan) && InstallDriver(plan);
 }

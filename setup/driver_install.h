@@ -55,5 +55,16 @@ bool CopyDriverFiles(const std::string& sourceFolder, DriverFiles& files, bool i
 bool AddDriver(const DriverInfo* model);
 // Deletes the copies CopyDriverFiles left in the driver directory.
 void RemoveDriverCopies(DriverFiles& files);
-// The whole driver step for the chosen model.
+// The driver step for the chosen model, in two halves so that a run can do what may fail
+// before it removes anything: the first decides whether the installed driver is kept or
+// replaced and, outside Windows 98, copies the medium's files into the driver directory; the
+// second removes the driver it replaces and adds the model's.
+struct DriverPlan {
+    bool keep = false;         // the installed driver stays
+    bool replace = false;      // an installed driver of the model's name goes first
+    bool filesCopied = false;  // the files are in the driver directory already
+};
+bool PrepareDriver(DriverPlan& plan);
+bool InstallDriver(const DriverPlan& plan);
+// Both halves at once.
 bool InstallDriver();

@@ -124,15 +124,76 @@ std::string CheckPrinterPort(const std::string& portName, const std::string& set
     return std::string(1, '\1');
 }
 
+namespace {
+
+// The copies of the model's driver files the spooler took its own from (none on Windows 98,
+// where they are the driver).
+void RemoveDriverDirectoryCopies() {
+    DriverInfo* model = Choices().gpModel;
+    if (!model || WindowsFamily() == kWin98Family) return;
+    if (DriverFiles* files = FamilyDriverFiles(*model)) RemoveDriverCopies(*files);
+}
+
+// Removes the driver directory's copies when the run ends, whichever way it ends.
+struct DriverCopiesRemoval {
+    const DriverPlan& plan;
+    ~DriverCopiesRemoval() {
+        if (plan.filesCopied) RemoveDriverDirectoryCopies();
+    }
+};
+
+// Says which printers a run removed when it stops before it has created its own: the person
+// must know what is no longer there.
+void ReportRemovedPrinters(const std::vector<std::string>& removed) {
+    if (removed.empty()) return;
+    std::string text = kRemovedPrintersText;
+    for (const std::string& name : removed) text += "\n" + name;
+    ShowEngineMessage(text);
+}
+
+// The steps after the replaced printers are gone.
+InstallOutcome InstallAfterRemoval(bool update, StagedMonitor& staged,
+                                   const DriverPlan& driver) {
+    InstallChoices& choices = Choices();
+    const int family = WindowsFamily();
+    const std::string monitor = ResourceString(IDS_MONITOR_NAME);
+    const std::string& processor = choices.PrinterInfo.PrintProcessor;
+    if (!InstallDriver(driver)) {
+        if (family != kWin98Family) return RestartOrStop();
+        if (!choices.gbRebootNeeded) return InstallOutcome::Stopped;
+        // What the restarted run installs afresh must not be left half replaced; a run that
+        // may not resume again leaves it all in place.
+        if (ResumeAllowed()) {
+            if (update || MonitorExists(monitor)) RemoveMonitor(monitor);
+            if (update || PrintProcessorExists(processor)) RemovePrintProcessor(processor);
+        }
+        return SaveStateAndRestart() ? InstallOutcome::Restarting : InstallOutcome::Stopped;
+    }
+    RemoveDriverDirectoryCopies();
+    if ((update || !MonitorExists(monitor)) && !InstallMonitor(&staged)) return RestartOrStop();
+    if ((update || !PrintProcessorExists(processor)) && !InstallPrintProcessor())
+        return RestartOrStop();
+    if (!CreatePrinter()) return InstallOutcome::Stopped;
+    return InstallOutcome::Completed;
+}
+
+}  // namespace
+
 InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
     InstallChoices& choices = Choices();
+    // A fresh run replaces whatever an earlier, interrupted one saved: if this one stops,
+    // nothing of that one may replay at the next logon.
+    if (!choices.gbResume) ForgetSavedInstallation();
     if (!PrepareSetupCopy(choices)) return InstallOutcome::Stopped;
-    const int family = WindowsFamily();
     const bool update = MonitorNeedsUpdate();
-    // The new monitor is on the machine and checked, and the printer's settings settled,
-    // before a printer of the old one goes: a run that stops before then changes none.
+    // The new monitor and driver files are on the machine and checked, and the printer's
+    // settings settled, before a printer of the old one goes: a run that stops before then
+    // changes none.
     StagedMonitor staged;
     if (update && !StageMonitor(staged)) return InstallOutcome::Stopped;
+    DriverPlan driver;
+    DriverCopiesRemoval removeCopies{driver};
+    if (!PrepareDriver(driver)) return InstallOutcome::Stopped;
     std::vector<std::string> replaced;
     if (update && !AskToReplacePrinters(replaced)) return InstallOutcome::Stopped;
 
@@ -146,25 +207,12 @@ InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
     }
     if (CheckPrinterPort(choices.gstrPort, choices.gstrSettings).empty())
         return InstallOutcome::Stopped;
-    if (!DeletePrinters(replaced, frame.bPrinterRemoved)) return InstallOutcome::Stopped;
-
-    const std::string monitor = ResourceString(IDS_MONITOR_NAME);
-    const std::string& processor = choices.PrinterInfo.PrintProcessor;
-    if (!InstallDriver() && family == kWin98Family) {
-        if (!choices.gbRebootNeeded) return InstallOutcome::Stopped;
-        // What the restarted run installs afresh must not be left half replaced.
-        if (update || MonitorExists(monitor)) RemoveMonitor(monitor);
-        if (update || PrintProcessorExists(processor)) RemovePrintProcessor(processor);
-        return SaveStateAndRestart() ? InstallOutcome::Restarting : InstallOutcome::Stopped;
-    }
-    if (choices.gpModel) {
-        if (family == kWin2000Family) RemoveDriverCopies(choices.gpModel->Win2000Files);
-        if (family == kNT4Family) RemoveDriverCopies(choices.gpModel->NT4Files);
-    }
-    if ((update || !MonitorExists(monitor)) && !InstallMonitor(&staged)) return RestartOrStop();
-    if ((update || !PrintProcessorExists(processor)) && !InstallPrintProcessor())
-        return RestartOrStop();
-    if (!CreatePrinter()) return InstallOutcome::Stopped;
+    std::vector<std::string> removed;
+    bool deleted = DeletePrinters(replaced, frame.bPrinterRemoved, removed);
+    InstallOutcome outcome =
+        deleted ? InstallAfterRemoval(update, staged, driver) : InstallOutcome::Stopped;
+    if (outcome == InstallOutcome::Stopped) ReportRemovedPrinters(removed);
+    if (outcome != InstallOutcome::Completed) return outcome;
 
     if (choices.gbDefaultPrinter) MakeDefaultPrinter(choices.PrinterInfo.PrinterName);
     Sleep(kTestPageDelayMs);

@@ -18,6 +18,10 @@ inline constexpr DWORD kMaxDefaultConfigSize = 4096;
 inline constexpr char kStoreFailedText[] =
     "The printer settings could not be stored. Please check that the printer is switched on "
     "and connected, and try again.";
+// Shown, followed by their names, when a run stops after it removed printers it was to
+// replace and before it created the new one.
+inline constexpr char kRemovedPrintersText[] =
+    "The installation stopped after these printers had been removed to be replaced:";
 
 // The steps of an installation for the frame's RunInstallation (which shows the wait window
 // around them).

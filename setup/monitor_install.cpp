@@ -120,8 +120,9 @@ bool InstallMonitor(StagedMonitor* staged) {
         bool registered = MonitorExists(name);
         if (!RemoveMonitor(name)) return false;
         if (!staged->SwapIn()) {
-            // The libraries are as they were: so is their registration.
-            if (registered) RegisterMonitor(name, library);
+            // The libraries are as they were: so is their registration. A library that could
+            // not be put back is not registered: the spooler would fail to load it.
+            if (registered && staged->Restored()) RegisterMonitor(name, library);
             return false;
         }
         return RegisterMonitor(name, library);

@@ -81,6 +81,7 @@ bool StagedMonitor::Stage(const std::string& sourceFolder, const std::vector<std
 }
 
 bool StagedMonitor::SwapIn() {
+    m_restored = true;
     // Each file: the installed one moves aside, the staged one takes its name.
     std::vector<std::pair<std::string, bool>> done;  // file, whether one was installed before
     DWORD error = 0;
@@ -96,30 +97,37 @@ bool StagedMonitor::SwapIn() {
         if (!MoveFileExA(StagedPath(file).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             error = GetLastError();
             failed = target;
-            if (had) MoveFileExA(old.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+            // This one counts as done: it is put back below with the others.
+            done.emplace_back(file, had);
             break;
         }
         done.emplace_back(file, had);
     }
-    if (!failed.empty()) {
-        // What was already replaced is put back.
-        for (auto it = done.rbegin(); it != done.rend(); ++it) {
-            std::string target = m_folder + it->first, old = target + kReplacedSuffix;
-            if (it->second) MoveFileExA(old.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
-            else DeleteFileA(target.c_str());
+    if (failed.empty()) {
+        // A replaced library still loaded somewhere goes at the next start of Windows.
+        for (const auto& [file, had] : done) {
+            std::string old = m_folder + file + kReplacedSuffix;
+            if (had && !DeleteFileA(old.c_str()))
+                MoveFileExA(old.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         }
-        Discard();
-        ShowEngineMessage("Could not replace file " + failed + "\n" + SystemErrorText(error));
-        return false;
+        m_files.clear();
+        return true;
     }
-    // A replaced library still loaded somewhere goes at the next start of Windows.
-    for (const auto& [file, had] : done) {
-        std::string old = m_folder + file + kReplacedSuffix;
-        if (had && !DeleteFileA(old.c_str()))
-            MoveFileExA(old.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // What was already replaced is put back; a file that cannot be is named, as the monitor
+    // is then not as it was.
+    std::string text = "Could not replace file " + failed + "\n" + SystemErrorText(error);
+    for (auto it = done.rbegin(); it != done.rend(); ++it) {
+        std::string target = m_folder + it->first, old = target + kReplacedSuffix;
+        bool back = it->second ? MoveFileExA(old.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)
+                               : (DeleteFileA(target.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND);
+        if (!back) {
+            m_restored = false;
+            text += "\n" + std::string(kNotRestoredText) + " " + target + "\n" + SystemErrorText(GetLastError());
+        }
     }
-    m_files.clear();
-    return true;
+    Discard();
+    ShowEngineMessage(text);
+    return false;
 }
 
 bool StageMonitor(StagedMonitor& staged) {

@@ -15,6 +15,9 @@ inline constexpr char kStagedCopyDiffersText[] =
     "The copy of a file from the setup medium is damaged or the file changed while it was "
     "read. Nothing was changed on this computer. Please try again:";
 
+// Added to a failed update's message for each installed file that could not be put back.
+inline constexpr char kNotRestoredText[] = "This file could not be restored:";
+
 class StagedMonitor {
 public:
     StagedMonitor() = default;
@@ -32,8 +35,10 @@ public:
     // The staged copy of `file` (one of the files staged).
     std::string StagedPath(const std::string& file) const;
     // Puts the staged copies in place of the installed files. False, with the reason shown,
-    // when one cannot be: the installed files are then as they were.
+    // when one cannot be: the installed files are then put back, and Restored() says whether
+    // every one of them could be.
     bool SwapIn();
+    bool Restored() const { return m_restored; }
     // Deletes the staged copies.
     void Discard();
 
@@ -41,6 +46,7 @@ private:
 
     std::string m_folder;
     std::vector<std::string> m_files;
+    bool m_restored = true;
 };
 
 // Stages the running family's monitor libraries from the medium in the system directory; the

@@ -221,9 +221,12 @@ bool AskToReplacePrinters(std::vector<std::string>& agreed) {
     });
 }
 
-bool DeletePrinters(const std::vector<std::string>& names, bool& printerRemoved) {
-    for (const std::string& name : names)
+bool DeletePrinters(const std::vector<std::string>& names, bool& printerRemoved,
+                    std::vector<std::string>& removed) {
+    for (const std::string& name : names) {
         if (!DeleteReplacedPrinter(name, printerRemoved)) return false;
+        removed.push_back(name);
+    }
     return true;
 }
 

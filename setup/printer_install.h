@@ -23,9 +23,11 @@ bool MakeDefaultPrinter(const std::string& name);
 bool RemoveExistingPrinters(bool& printerRemoved);
 // The same in two halves, so that nothing goes before the run is ready to replace it: the
 // questions, `agreed` receiving the printers the user agreed to replace (false at a No or
-// when the list cannot be had); and their deletion (false, shown, when one cannot be).
+// when the list cannot be had); and their deletion (false, shown, when one cannot be), each
+// printer deleted added to `removed`.
 bool AskToReplacePrinters(std::vector<std::string>& agreed);
-bool DeletePrinters(const std::vector<std::string>& names, bool& printerRemoved);
+bool DeletePrinters(const std::vector<std::string>& names, bool& printerRemoved,
+                    std::vector<std::string>& removed);
 // Local printers and connections whose names begin with `prefix`, letter case aside; 0 also
 // when they cannot be listed, which is shown to the user.
 int CountPrinters(const std::string& prefix);

@@ -74,8 +74,12 @@ void ForgetSavedInstallation() {
     RemoveRunEntry();
 }
 
+bool ResumeAllowed() {
+    return Choices().gResumeCount < kMaxResumes;
+}
+
 bool SaveStateAndRestart() {
-    if (Choices().gResumeCount >= kMaxResumes) {
+    if (!ResumeAllowed()) {
         ForgetSavedInstallation();
         ShowEngineMessage(kResumesExhaustedText);
         return false;

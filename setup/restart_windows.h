@@ -40,6 +40,9 @@ inline constexpr char kResumesExhaustedText[] =
     "The installation could not be completed, although the computer has been restarted twice "
     "for it. Please correct the problem reported and run setup again.";
 
+// False when the run is already the last resume allowed: a restart would not resume it.
+bool ResumeAllowed();
+
 // Saves the record's choices for the copy of setup the run installs from, registers that copy
 // to resume, and asks whether to restart Windows now. A run that is already the last resume
 // allowed says so instead, forgets the saved installation and returns false.

@@ -5,6 +5,7 @@
 #include "../common/system_library.h"
 
 #include "install_choices.h"
+#include "setup_copy.h"
 #include "setup_dlg.h"
 #include "start_up.h"
 
@@ -20,6 +21,10 @@ bool CSetupApp::PrepareControls() {
 bool CSetupApp::InitInstance(const char* commandLine) {
     PrepareControls();
     StartInstallChoices(Choices(), commandLine, ModuleFilePathW());
+    // What the installation will copy is held from now on, as the person saw it start. Only
+    // the copy itself has nothing to hold (a resume from anywhere else is refused, or goes on
+    // as a fresh run when nothing was saved).
+    if (!IsSetupCopy(ModuleFilePathW())) HoldSetupMedium(Choices().gstrMediumDir);
     CSetupDlg wizard;
     m_pMainWnd = &wizard;
     wizard.DoModal();

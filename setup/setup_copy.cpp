@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "driver_install.h"
+#include "medium_snapshot.h"
 #include "resource.h"
 #include "start_up.h"
 #include "string_table.h"
@@ -28,29 +29,6 @@ std::wstring LongPath(const std::wstring& path) {
     return result;
 }
 
-// Copies the folder `from` into `to` (both ending in "\"), its sub-folders too. Links to
-// elsewhere are not followed: the copy holds what the medium itself holds.
-DWORD CopyFolder(const std::wstring& from, const std::wstring& to, int depth) {
-    if (!CreateDirectoryW(to.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        return GetLastError();
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((from + L"*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return GetLastError();
-    DWORD error = 0;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (depth < kMaxCopyDepth) error = CopyFolder(from + name + L"\\", to + name + L"\\", depth + 1);
-        } else if (!CopyFileW((from + name).c_str(), (to + name).c_str(), FALSE)) {
-            error = GetLastError();
-        }
-    } while (error == 0 && FindNextFileW(find, &entry));
-    FindClose(find);
-    return error;
-}
-
 // Empties the folder `folder` (ending in "\"), its sub-folders too; a link is removed, never
 // followed. What an earlier medium left there must not be installed from this one.
 void ClearFolder(const std::wstring& folder, int depth) {
@@ -63,7 +41,7 @@ void ClearFolder(const std::wstring& folder, int depth) {
         std::wstring path = folder + name;
         bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!link && depth < kMaxCopyDepth) ClearFolder(path + L"\\", depth + 1);
+            if (!link && depth < kMaxMediumDepth) ClearFolder(path + L"\\", depth + 1);
             RemoveDirectoryW(path.c_str());
         } else {
             SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -73,27 +51,22 @@ void ClearFolder(const std::wstring& folder, int depth) {
     FindClose(find);
 }
 
+// The medium as setup found it when it started; every copy of this process comes from it.
+MediumSnapshot& HeldMedium() {
+    static MediumSnapshot snapshot;
+    return snapshot;
+}
+
 // The medium's folders that an installation on this Windows takes files from.
-DWORD CopyMedium(const std::wstring& medium, const std::wstring& copy) {
-    std::wstring program = ModuleFilePathW();
-    if (program.empty()) return GetLastError() ? GetLastError() : ERROR_FILE_NOT_FOUND;
-    if (!CreateDirectoryW(copy.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+DWORD CopyMedium(const std::wstring& copy, std::wstring& failedPath) {
+    if (!CreateDirectoryW(copy.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        failedPath = copy;
         return GetLastError();
-    if (!CopyFileW(program.c_str(), (copy + kSetupCopyProgramName).c_str(), FALSE))
-        return GetLastError();
-    std::wstring licence = FromAnsi(ResourceString(IDS_LICENCE_FILE));
-    std::wstring licenceFolder = FolderOf(licence);
-    // The licence only shows: one missing from the medium is not the copy's concern.
-    if (!licenceFolder.empty()) CreateDirectoryW((copy + licenceFolder).c_str(), nullptr);
-    CopyFileW((medium + licence).c_str(), (copy + licence).c_str(), FALSE);
-    // The family's folder ("win2000\i386\" and the like): created a level at a time.
+    }
+    // What an earlier medium left in the family's folder must not be installed from this one.
     std::wstring family = FromAnsi(DriverSourceFolder());
-    if (family.empty()) return 0;
-    for (size_t at = family.find(L'\\'); at != std::wstring::npos && at + 1 < family.size();
-         at = family.find(L'\\', at + 1))
-        CreateDirectoryW((copy + family.substr(0, at + 1)).c_str(), nullptr);
-    ClearFolder(copy + family, 0);
-    return CopyFolder(medium + family, copy + family, 0);
+    if (!family.empty()) ClearFolder(copy + family, 0);
+    return HeldMedium().WriteTo(copy, failedPath);
 }
 
 }  // namespace
@@ -130,6 +103,11 @@ bool IsSetupCopy(const std::wstring& programPath) {
            lstrcmpiW(LongPath(programPath).c_str(), LongPath(copy).c_str()) == 0;
 }
 
+void HoldSetupMedium(const std::wstring& medium) {
+    HeldMedium().Take(medium, ModuleFilePathW(), kSetupCopyProgramName,
+                      FromAnsi(ResourceString(IDS_LICENCE_FILE)), FromAnsi(DriverSourceFolder()));
+}
+
 bool PrepareSetupCopy(InstallChoices& choices) {
     std::wstring copy = SetupCopyFolder();
     bool runsAsCopy = IsSetupCopy(ModuleFilePathW());
@@ -144,8 +122,16 @@ bool PrepareSetupCopy(InstallChoices& choices) {
         return false;
     }
     if (!runsAsCopy) {
-        if (DWORD error = CopyMedium(choices.gstrMediumDir, copy)) {
-            ShowEngineMessage(std::string(kCopyFailedText) + "\n" + SystemErrorText(error));
+        // A run that did not hold the medium from its start (one driven without the
+        // wizard) holds it now.
+        MediumSnapshot& held = HeldMedium();
+        if (!held.Taken() || lstrcmpiW(held.Medium().c_str(), choices.gstrMediumDir.c_str()) != 0)
+            HoldSetupMedium(choices.gstrMediumDir);
+        std::wstring failed;
+        if (DWORD error = CopyMedium(copy, failed)) {
+            std::string path;
+            ToAnsi(failed, path);
+            ShowEngineMessage(std::string(kCopyFailedText) + "\n" + path + "\n" + SystemErrorText(error));
             return false;
         }
     }

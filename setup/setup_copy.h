@@ -15,8 +15,6 @@
 // The copy's folder below the program files folder, and the name of the program in it.
 inline constexpr wchar_t kSetupCopyFolderName[] = L"Vesk Setup";
 inline constexpr wchar_t kSetupCopyProgramName[] = L"setup.exe";
-// The deepest folder of the medium that is copied; the medium nests two levels.
-inline constexpr int kMaxCopyDepth = 4;
 
 inline constexpr char kResumeRefusedText[] =
     "The installation was not resumed: only the copy of setup in the program files folder "
@@ -30,6 +28,11 @@ std::wstring SetupCopyFolder();
 std::wstring SetupCopyProgram();
 // True when `programPath` is the copy's program (letter case and short names aside).
 bool IsSetupCopy(const std::wstring& programPath);
+
+// Opens, and holds open until setup ends, the files of the medium `medium` (ending in "\")
+// that a fresh run will copy: the running program, the licence and the medium's folder for
+// this Windows. setup calls it when it starts; the copy is then made from what it holds.
+void HoldSetupMedium(const std::wstring& medium);
 
 // Makes the copy for the run and points choices.gstrSetupDir at it. A fresh run copies the
 // running program, the licence and the medium's folder for this Windows from

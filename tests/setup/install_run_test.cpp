@@ -16,6 +16,7 @@
 #include "engine_fixture.h"
 #include "installation_run.h"
 #include "resource.h"
+#include "restart_windows.h"
 #include "setup_copy.h"
 #include "setup_fixture.h"
 #include "simulator.h"
@@ -394,6 +395,11 @@ TEST_F(InstallRun, CancelledSettingsKeepTheOldPrinterAndARunAfterARemovalKeepsSp
     ASSERT_TRUE(failed);
     EXPECT_EQ(MessageText(failed).rfind("Could not replace file ", 0), 0u) << MessageText(failed);
     Answer(failed, IDOK);
+    // The person is told which printer is gone.
+    HWND gone = setup.Message(kRunLimitMs);
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(MessageText(gone), std::string(kRemovedPrintersText) + "\nKx310");
+    Answer(gone, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !setup.Dialog("Please wait...", 0); }));
     EXPECT_FALSE(FindPrinter(LocalPrinters(), "Kx310")) << "the old printer was removed";
     EXPECT_EQ(FileExists(SystemFolder() + "veskmon.dll"), hadMonitor);
@@ -412,23 +418,42 @@ TEST_F(InstallRun, CancelledSettingsKeepTheOldPrinterAndARunAfterARemovalKeepsSp
     EXPECT_EQ(ServiceState("Spooler"), static_cast<DWORD>(SERVICE_STOPPED));
 }
 
+// Moves `path` away and puts a file of other content in its place, as someone who may write
+// to the medium's folder could; true when the move succeeded (the original is then at
+// `path` + ".moved").
+bool RenameAndPlant(const std::wstring& path) {
+    if (!MoveFileW(path.c_str(), (path + L".moved").c_str())) return false;
+    PutFile(vt::Narrow(FolderOf(path)), vt::Narrow(path.substr(FolderOf(path).size())), "planted");
+    return true;
+}
+
 // The run reads and copies every file from setup's copy in the program files folder, which
 // only administrators can write, not from the medium, which others may change while it runs:
-// a file missing from the medium is missing from the copy, whatever an earlier run left there.
+// a file missing from the medium is missing from the copy, whatever an earlier run left there;
+// and the copy holds the medium as it was when setup started, whatever was renamed and planted
+// there while the wizard was open.
 TEST_F(InstallRun, FromTheCopyInTheProgramFilesFolderAndNotFromTheMedium) {
     const std::string copy = vt::Narrow(SetupCopyFolder());
     PutFile(copy, "win2000\\i386\\Kx310.gpd", "left by an earlier medium");
     ASSERT_TRUE(DeleteFileW((FolderOf(program) + L"win2000\\i386\\Kx310.gpd").c_str()));
+    const std::wstring monitor = FolderOf(program) + L"win2000\\i386\\PortMonitor\\veskmon.dll";
+    const std::string programBytes = FileContent(vt::Narrow(program));
+    const std::string monitorBytes = FileContent(vt::Narrow(monitor));
     SetupProcess setup(program, nullptr);
     ASSERT_TRUE(setup.wizard());
+    for (const std::wstring& path : {program, monitor})
+        EXPECT_FALSE(RenameAndPlant(path)) << vt::Narrow(path) << " could be renamed while setup held it";
     HWND finish = WalkToFinish(setup.wizard(), {false, false});
     ASSERT_TRUE(finish);
     PostClick(finish, kFinishButton);
     HWND failed = setup.Message(kRunLimitMs);
     ASSERT_TRUE(failed);
     EXPECT_EQ(MessageText(failed), "Could not copy file " + copy + "win2000\\i386\\Kx310.gpd");
-    EXPECT_TRUE(FileExists(copy + "setup.exe"));
-    EXPECT_TRUE(FileExists(copy + "win2000\\i386\\PortMonitor\\veskmon.dll"));
+    // (Compared whole: a difference would print a whole program.)
+    EXPECT_TRUE(FileContent(copy + "setup.exe") == programBytes)
+        << "the copy's setup.exe is not the program as setup started";
+    EXPECT_TRUE(FileContent(copy + "win2000\\i386\\PortMonitor\\veskmon.dll") == monitorBytes)
+        << "the copy's monitor is not the medium's as setup started";
 }
 
 namespace {
@@ -512,6 +537,7 @@ TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
     RunEntryGuard runEntry;
     DeleteRunEntry();
 
+    std::map<std::string, std::string> saved;
     {
         SetupProcess setup(program, nullptr);
         ASSERT_TRUE(setup.wizard());
@@ -524,7 +550,6 @@ TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
                   "You need to restart the computer for the changes to take effect.\nDo you want to "
                   "restart the computer.");
         // Everything is saved before the question.
-        std::map<std::string, std::string> saved;
         EXPECT_EQ(SavedKeys(saved), kSavedKeys);
         EXPECT_EQ(saved["gstrPort"], "COM1:");
         EXPECT_EQ(saved["PrinterInfo_PrinterName"], "Kx310");
@@ -572,6 +597,26 @@ TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
     EXPECT_NE(FileContent(SystemFolder() + "veskmon.dll"), "tampered");
     std::map<std::string, std::string> left;
     EXPECT_EQ(SavedKeys(left), "(no section)") << "the completed resume kept its saved state";
+
+    // The last resume allowed meets the driver in use again: it says so and removes nothing,
+    // as no restart will install it again.
+    saved["gResumeCount"] = "1";
+    for (const auto& [key, value] : saved)
+        WritePrivateProfileStringA("SavedData", key.c_str(), value.c_str(), "SETUP.INI");
+    inUse = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(inUse, INVALID_HANDLE_VALUE);
+    {
+        SetupProcess last(copy, L"install");
+        ASSERT_TRUE(last.wizard());
+        HWND refused = last.Message(kRunLimitMs);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(MessageText(refused), kResumesExhaustedText);
+        Answer(refused, IDOK);
+    }
+    CloseHandle(inUse);
+    auto monitors = MonitorNames();
+    EXPECT_NE(std::find(monitors.begin(), monitors.end(), "Vesk Port Monitor"), monitors.end());
+    EXPECT_TRUE(KeyExists(kWin98ProcessorKey));
     RegDeleteKeyValueA(HKEY_CURRENT_USER, appKey, "Version");
 }
 

@@ -1,14 +1,17 @@
 // A step that stops the run says why, once: a spooler whose lists cannot be had (as when it is
 // not there) before a monitor update, in the print processor step, and for Windows 98's driver
-// directory.
+// directory. And a run that stops after the driver's files reached the spooler's driver
+// directory takes them away again.
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "engine_fixture.h"
+#include "installation_run.h"
 #include "print_processor_install.h"
 #include "printer_install.h"
 #include "spooler_enum.h"
+#include "setup_dlg.h"
 #include "system_error_text.h"
 
 namespace {
@@ -67,6 +70,20 @@ TEST(EngineStops, AListThatCannotBeHadIsSaidOnce) {
     EXPECT_EQ(st::OutputValue(run, "result"), "false");
     EXPECT_EQ(st::OutputValue(run, "reboot needed"), "false");
     EXPECT_EQ(Messages(run), std::vector<std::string>{OneLine(SystemErrorText(kNoSpooler))}) << run;
+}
+
+TEST(EngineStops, ARunThatStopsLeavesNoDriverFilesInTheDriverDirectory) {
+    ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
+    Choices().gbTalkToPrinter = false;
+    // Settings the platform cannot read stop the run at the printer check, after the copy.
+    Choices().gstrSettings = "fast";
+    st::MessageCatcher messages;
+    CSetupDlg frame;
+    EXPECT_EQ(RunInstallationSteps(frame), InstallOutcome::Stopped);
+    ASSERT_FALSE(messages.Messages().empty());
+    EXPECT_EQ(messages.Messages().back(), SystemErrorText(ERROR_INVALID_PARAMETER));
+    for (const char* file : {"UNIDRV.DLL", "Kx310.gpd", "VESKRES.DLL"})
+        EXPECT_FALSE(st::FileExists(st::DriverFolder() + file)) << file << " left in the driver directory";
 }
 
 }  // namespace
