@@ -227,8 +227,14 @@ private:
             return 0;
         }, this, 0, nullptr);
         ULONGLONG until = GetTickCount64() + kBusyMomentMs;
-        while (GetTickCount64() < until && !(liveJobs_ > 0 && slowCommand_ > 0)) Sleep(1);
-        AcquireSRWLockExclusive(&gate_);
+        for (;;) {
+            while (GetTickCount64() < until && !(liveJobs_ > 0 && slowCommand_ > 0)) Sleep(1);
+            AcquireSRWLockExclusive(&gate_);
+            // The jobs seen may have ended while the port list's users let go of it (a busy
+            // machine makes that wait long): the moment is looked for again.
+            if ((liveJobs_ > 0 && slowCommand_ > 0) || GetTickCount64() >= until) break;
+            ReleaseSRWLockExclusive(&gate_);
+        }
         threadsMidway = vt::ProcessThreads();
         counts.jobsAtShutdown = liveJobs_;
         counts.xcvAtShutdown = slowCommand_;
