@@ -8,7 +8,6 @@
 #include "install_choices.h"
 #include "monitor_install.h"
 #include "monitor_staging.h"
-#include "port_settings_dlg.h"
 #include "print_processor_install.h"
 #include "printer_detection.h"
 #include "printer_install.h"
@@ -103,8 +102,7 @@ std::string CheckPrinterPort(const std::string& portName, const std::string& set
         // Asked until the printer answers, or the user goes on without it or gives up.
         while (!goOn) {
             if (EngineMessage(ResourceString(IDS_UNABLE_TO_COMMUNICATE), MB_OKCANCEL) == IDOK) break;
-            CPortSettingsDlg present(portName.c_str(), &probe.Config, GetActiveWindow());
-            if (present.DoModal() != IDOK) return {};
+            if (!CurrentFrontEnd().AskPortSettings(portName, probe.Config)) return {};
             HANDLE opened = INVALID_HANDLE_VALUE;
             if (ProbePrinter(probe, &opened, false) == 0) {
                 device = opened;
@@ -177,9 +175,8 @@ InstallOutcome InstallAfterRemoval(bool update, StagedMonitor& staged,
     return InstallOutcome::Completed;
 }
 
-}  // namespace
-
-InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
+// The run's steps in their order.
+InstallOutcome RunSteps(InstallRunState& state) {
     InstallChoices& choices = Choices();
     // A fresh run replaces whatever an earlier, interrupted one saved: if this one stops,
     // nothing of that one may replay at the next logon.
@@ -199,7 +196,7 @@ InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
 
     // A spooler that still holds a removed printer is not restarted: the run that removed
     // it, and every later one in this program, goes on with it as it is.
-    if (!frame.bPrinterRemoved) {
+    if (!state.printerRemoved) {
         RemoveRollPaperForm();
         DWORD restart = RestartSpooler();
         if (restart == ERROR_ACCESS_DENIED || restart == kSpoolerNotRunning)
@@ -208,7 +205,7 @@ InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
     if (CheckPrinterPort(choices.gstrPort, choices.gstrSettings).empty())
         return InstallOutcome::Stopped;
     std::vector<std::string> removed;
-    bool deleted = DeletePrinters(replaced, frame.bPrinterRemoved, removed);
+    bool deleted = DeletePrinters(replaced, state.printerRemoved, removed);
     InstallOutcome outcome =
         deleted ? InstallAfterRemoval(update, staged, driver) : InstallOutcome::Stopped;
     if (outcome == InstallOutcome::Stopped) ReportRemovedPrinters(removed);
@@ -218,4 +215,16 @@ InstallOutcome RunInstallationSteps(CSetupDlg& frame) {
     Sleep(kTestPageDelayMs);
     if (choices.gbTestPage && !PrintTestPage()) ShowEngineMessage(ResourceString(IDS_TEST_PAGE_ERROR));
     return InstallOutcome::Completed;
+}
+
+}  // namespace
+
+InstallOutcome RunInstallationSteps(InstallFrontEnd& frontEnd, InstallRunState& state) {
+    FrontEndScope talking(frontEnd);
+    struct Progress {
+        InstallFrontEnd& frontEnd;
+        explicit Progress(InstallFrontEnd& f) : frontEnd(f) { frontEnd.Progress(InstallProgress::Started); }
+        ~Progress() { frontEnd.Progress(InstallProgress::Ended); }
+    } progress(frontEnd);
+    return RunSteps(state);
 }

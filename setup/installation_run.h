@@ -6,7 +6,18 @@
 
 #include <string>
 
-#include "setup_dlg.h"
+#include "install_front_end.h"
+
+// How an installation run ended: stopped by a failed step (the wizard stays open on the
+// finish page), or completed or handed over to a restart of Windows (the wizard ends).
+enum class InstallOutcome { Stopped, Completed, Restarting };
+
+// What the runs of one program share, kept by the front end between them.
+struct InstallRunState {
+    // A printer was removed in this program's life: the spooler that still holds it is not
+    // restarted by a later run.
+    bool printerRemoved = false;
+};
 
 // The pause between the printer's creation and its test page.
 inline constexpr DWORD kTestPageDelayMs = 1000;
@@ -23,9 +34,9 @@ inline constexpr char kStoreFailedText[] =
 inline constexpr char kRemovedPrintersText[] =
     "The installation stopped after these printers had been removed to be replaced:";
 
-// The steps of an installation for the frame's RunInstallation (which shows the wait window
-// around them).
-InstallOutcome RunInstallationSteps(CSetupDlg& frame);
+// The steps of an installation once the front end has the user's choices. Every question and
+// message of the run goes to `frontEnd`, which hears when the run starts and ends.
+InstallOutcome RunInstallationSteps(InstallFrontEnd& frontEnd, InstallRunState& state);
 
 // Makes sure the printer on `portName` ("COM1:") can be talked to at `settings`
 // ("9600,n,8,1"), asking the user for the printer's present settings while it does not

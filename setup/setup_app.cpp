@@ -26,6 +26,8 @@ bool CSetupApp::InitInstance(const char* commandLine) {
     // as a fresh run when nothing was saved).
     if (!IsSetupCopy(ModuleFilePathW())) HoldSetupMedium(Choices().gstrMediumDir);
     CSetupDlg wizard;
+    // The engine's steps talk to the person through the wizard, also outside a run.
+    FrontEndScope screen(wizard);
     m_pMainWnd = &wizard;
     wizard.DoModal();
     m_pMainWnd = nullptr;

@@ -12,6 +12,7 @@
 #include "message_box.h"
 #include "model_catalogue.h"
 #include "model_page.h"
+#include "port_settings_dlg.h"
 #include "port_settings_page.h"
 #include "printer_name_page.h"
 #include "printer_install.h"
@@ -212,19 +213,9 @@ void CSetupDlg::RunInstallation() {
     KillTimer(m_hWnd, kResumeTimer);
     EnableWindow(m_hWnd, FALSE);
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    if (!m_pleaseWait.GetSafeHwnd()) m_pleaseWait.Create(m_hWnd);
-    if (HWND wait = m_pleaseWait.GetSafeHwnd()) {
-        ShowWindow(wait, SW_SHOW);
-        // The steps block this thread: the window must be drawn before they start.
-        RedrawWindow(wait, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        // Some window systems (Wine's among them) put what was drawn on the screen only when
-        // the thread next looks at its queue; nothing is taken from it here.
-        MSG pending;
-        PeekMessageA(&pending, wait, 0, 0, PM_NOREMOVE);
-    }
     InstallOutcome outcome =
-        m_installationSteps ? m_installationSteps(*this) : InstallOutcome::Stopped;
+        m_installationSteps ? m_installationSteps(*this, m_runState) : InstallOutcome::Stopped;
+    // Whatever the steps told of their end, no wait window outlives them.
     m_pleaseWait.DestroyWindow();
     SetCursor(previous);
     EnableWindow(m_hWnd, TRUE);
@@ -232,6 +223,35 @@ void CSetupDlg::RunInstallation() {
     // Nothing of an earlier interrupted installation may replay this one at the next logon.
     if (outcome == InstallOutcome::Completed) ForgetSavedInstallation();
     if (outcome != InstallOutcome::Stopped) EndDialog(IDCANCEL);
+}
+
+int CSetupDlg::Ask(const std::string& text, UINT type) {
+    // The steps run on the wizard's thread: their messages belong to whatever window of it is
+    // active (the wizard or the please-wait window above it).
+    return SetupMessageBox(GetActiveWindow(), text.c_str(), type);
+}
+
+bool CSetupDlg::AskPortSettings(const std::string& portName, COMMCONFIG& config) {
+    CPortSettingsDlg present(portName.c_str(), &config, GetActiveWindow());
+    return present.DoModal() == IDOK;
+}
+
+void CSetupDlg::Progress(InstallProgress progress) {
+    if (progress == InstallProgress::Ended) {
+        m_pleaseWait.DestroyWindow();
+        return;
+    }
+    if (!m_pleaseWait.GetSafeHwnd()) m_pleaseWait.Create(m_hWnd);
+    if (HWND wait = m_pleaseWait.GetSafeHwnd()) {
+        ShowWindow(wait, SW_SHOW);
+        // The steps block this thread: the window must be drawn before they go on.
+        RedrawWindow(wait, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        // Some window systems (Wine's among them) put what was drawn on the screen only when
+        // the thread next looks at its queue; nothing is taken from it here.
+        MSG pending;
+        PeekMessageA(&pending, wait, 0, 0, PM_NOREMOVE);
+    }
 }
 
 void CSetupDlg::SetPage(int index, std::unique_ptr<CWizardPage> page) {

@@ -1,24 +1,22 @@
 // The wizard frame, setup's main window: a side panel with the product picture and the
 // maker's details on the left, and one wizard page at a time on the right. It owns the
 // pages, decides which page follows which, and runs the installation behind the
-// "Please wait..." window when Finish is pressed or a resumed run asks for it.
+// "Please wait..." window when Finish is pressed or a resumed run asks for it. It is the
+// installation's front end on the screen: the engine's questions and messages are message
+// boxes owned by the window active at the time, its dialog for the printer's present settings
+// is dialog 142, and its progress is the "Please wait..." window.
 #pragma once
 
 #include <array>
 #include <memory>
 #include <string>
 
+#include "installation_run.h"
 #include "please_wait_dlg.h"
 #include "wizard_page.h"
 
-class CSetupDlg;
-
-// How an installation run ended: stopped by a failed step (the wizard stays open on the
-// finish page), or completed or handed over to a restart of Windows (the wizard ends).
-enum class InstallOutcome { Stopped, Completed, Restarting };
-
-// The installation's steps, run by RunInstallation.
-using InstallationSteps = InstallOutcome (*)(CSetupDlg& frame);
+// The installation's steps, run by RunInstallation with the frame as their front end.
+using InstallationSteps = InstallOutcome (*)(InstallFrontEnd& frontEnd, InstallRunState& state);
 // Whether a printer driver of that name is installed.
 using DriverQuery = bool (*)(const std::string& driverName);
 // How many printers' names begin with that text, letter case aside; `error` receives the
@@ -29,7 +27,7 @@ using PrinterCountQuery = int (*)(const std::string& prefix, DWORD& error);
 // begin with the model's name: the model's name, or "<model> (Copy n)" with n = existing + 1.
 std::string DefaultPrinterName(const std::string& model, int existing);
 
-class CSetupDlg : public CDialog, public WizardNavigation {
+class CSetupDlg : public CDialog, public WizardNavigation, public InstallFrontEnd {
 public:
     static constexpr int kPageCount = 7;
     // The page index of each page, the page counter's value while the page before it shows.
@@ -50,6 +48,10 @@ public:
     void CancelWizard() override;
     void RunInstallation() override;
 
+    int Ask(const std::string& text, UINT type) override;
+    bool AskPortSettings(const std::string& portName, COMMCONFIG& config) override;
+    void Progress(InstallProgress progress) override;
+
     // Puts a page object in place of the one at `index` (before the page is first shown).
     void SetPage(int index, std::unique_ptr<CWizardPage> page);
     void SetInstallationSteps(InstallationSteps steps) { m_installationSteps = steps; }
@@ -61,8 +63,8 @@ public:
     const CWizardPage* Page(int index) const;
     HWND PleaseWaitWindow() const { return m_pleaseWait.GetSafeHwnd(); }
 
-    // Set by the installation engine when it has removed an installed printer.
-    bool bPrinterRemoved = false;
+    // What the runs of this wizard share (a printer removed by one of them).
+    const InstallRunState& RunState() const { return m_runState; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -98,6 +100,7 @@ private:
     void ReportCountFailure(DWORD error);
 
     InstallationSteps m_installationSteps;
+    InstallRunState m_runState;
     DriverQuery m_driverInstalled;
     PrinterCountQuery m_countPrinters;
     bool m_countFailureShown = false;

@@ -1,6 +1,6 @@
 #include "system_error_text.h"
 
-#include "message_box.h"
+#include "install_front_end.h"
 
 std::string SystemErrorText(DWORD code) {
     std::string text;
@@ -23,18 +23,8 @@ std::string SystemErrorText(DWORD code) {
     return text;
 }
 
-namespace {
-
-// The steps run on the wizard's thread: their messages belong to whatever window of it is
-// active (the wizard or the please-wait window above it).
-HWND EngineOwner() {
-    return GetActiveWindow();
-}
-
-}  // namespace
-
 int EngineMessage(const std::string& text, UINT type) {
-    return SetupMessageBox(EngineOwner(), text.c_str(), type);
+    return CurrentFrontEnd().Ask(text, type);
 }
 
 void ShowSystemError(DWORD code) {

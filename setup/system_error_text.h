@@ -12,10 +12,10 @@ inline constexpr char kAdministratorHint[] =
 // The system's own text for a Win32 error code, with the administrator hint for code 5.
 std::string SystemErrorText(DWORD code);
 
-// Shows SystemErrorText(code) with an OK button, owned by the installation's window.
+// Shows SystemErrorText(code) with an OK button, through the run's front end.
 void ShowSystemError(DWORD code);
-// Shows `text` with the buttons of `type`, owned by the installation's window; returns the
-// button pressed.
+// Shows `text` with the buttons of `type` through the run's front end (install_front_end.h);
+// returns the button pressed.
 int EngineMessage(const std::string& text, UINT type);
 // Shows `text` with an OK button.
 void ShowEngineMessage(const std::string& text);

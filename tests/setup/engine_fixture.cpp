@@ -48,6 +48,10 @@ void MakeFolders(const std::string& path) {
 
 }  // namespace
 
+int MessageCatcher::Ask(const std::string& text, UINT type) {
+    return CatchMessage(nullptr, text.c_str(), type);
+}
+
 MessageCatcher::MessageCatcher(std::deque<int> answers) {
     g_messages.clear();
     g_answers = std::move(answers);

@@ -13,23 +13,35 @@
 #include <vector>
 
 #include "install_choices.h"
+#include "install_front_end.h"
 
 namespace st {
 
-// Catches the messages of the steps while it lives; questions are answered from `answers`
-// in order, then with No.
-class MessageCatcher {
+// Catches the messages of the steps while it lives, as their front end (and the wizard's
+// message boxes, through the message box hook); questions are answered from `answers` in
+// order, then with No; the printer's present settings are not given.
+class MessageCatcher : public InstallFrontEnd {
 public:
     explicit MessageCatcher(std::deque<int> answers = {});
-    ~MessageCatcher();
+    ~MessageCatcher() override;
     MessageCatcher(const MessageCatcher&) = delete;
     MessageCatcher& operator=(const MessageCatcher&) = delete;
+
+    int Ask(const std::string& text, UINT type) override;
+    bool AskPortSettings(const std::string&, COMMCONFIG&) override { return false; }
+    void Progress(InstallProgress progress) override { progress_.push_back(progress); }
+    // What the run told of its progress, in order.
+    const std::vector<InstallProgress>& ProgressSeen() const { return progress_; }
 
     const std::vector<std::string>& Messages() const;
     // How many questions (Yes/No) were asked.
     int Questions() const;
     // Runs `action` while the next question is on the screen, as another program might.
     void DuringNextQuestion(std::function<void()> action);
+
+private:
+    FrontEndScope scope_{*this};
+    std::vector<InstallProgress> progress_;
 };
 
 // The medium the build assembled (build/medium), ending in "\".

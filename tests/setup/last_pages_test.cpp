@@ -24,7 +24,8 @@ int TwoKx310Printers(const std::string& prefix, DWORD& error) {
 int NoPrinters(const std::string&, DWORD& error) { error = 0; return 0; }
 
 int g_installations = 0;
-InstallOutcome CountInstallation(CSetupDlg& frame) {
+InstallOutcome CountInstallation(InstallFrontEnd& frontEnd, InstallRunState&) {
+    auto& frame = static_cast<CSetupDlg&>(frontEnd);
     // A second click on Finish, arriving while the run lets messages through (as its message
     // boxes do), must not start a run inside this one.
     if (++g_installations == 1 && frame.CurrentPage()) {

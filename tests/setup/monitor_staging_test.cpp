@@ -8,7 +8,6 @@
 #include "monitor_staging.h"
 #include "restart_windows.h"
 #include "start_up.h"
-#include "setup_dlg.h"
 #include "setup_fixture.h"
 
 namespace {
@@ -46,15 +45,15 @@ TEST(MonitorUpdate, AFailedCopyLeavesTheMonitorAndThePrintersAsTheyWere) {
 
         // Any question is answered Yes: a run that asked would delete the printer.
         st::MessageCatcher messages({IDYES, IDYES, IDYES});
-        CSetupDlg frame;
-        EXPECT_EQ(RunInstallationSteps(frame), InstallOutcome::Stopped);
+        InstallRunState state;
+        EXPECT_EQ(RunInstallationSteps(messages, state), InstallOutcome::Stopped);
         EXPECT_EQ(messages.Questions(), 0);
         // The run takes its files from its own copy of the medium.
         EXPECT_NE(Choices().gstrSetupDir, medium);
         EXPECT_EQ(messages.Messages(),
                   std::vector<std::string>{"Could not copy file " + Choices().gstrSetupDir + m.missing});
         EXPECT_NE(st::FindPrinter(st::LocalPrinters(), "Till Old"), nullptr);
-        EXPECT_FALSE(frame.bPrinterRemoved);
+        EXPECT_FALSE(state.printerRemoved);
         EXPECT_EQ(st::FileContent(installed), before);
         for (const char* left : {"veskmon.dll.vesknew", "veskmonui.dll.vesknew"})
             EXPECT_FALSE(st::FileExists(st::SystemFolder() + left)) << left;

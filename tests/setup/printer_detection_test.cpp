@@ -7,7 +7,6 @@
 
 #include "engine_fixture.h"
 #include "handles.h"
-#include "message_box.h"
 #include "printer_detection.h"
 #include "simulator.h"
 #include "system_error_text.h"
@@ -40,15 +39,19 @@ const std::string kStatus("\x1D\x49\x0F", 3);
 vt::Simulator* g_sim = nullptr;
 int g_answer = IDOK;
 int g_asked = 0;
-int AnswerCharger(HWND, const char* text, UINT type) {
-    ++g_asked;
-    EXPECT_EQ(type & MB_TYPEMASK, UINT(MB_OKCANCEL));
-    EXPECT_STREQ(text, "The charger is present. The printer settings can not be changed when "
-                       "the charger is present.\nPlease disconect the charger and pres OK.");
-    if (g_answer == IDOK) g_sim->Control("power-cycle off");
-    g_sim->Sync();
-    return g_answer;
-}
+struct ChargerAnswers : InstallFrontEnd {
+    int Ask(const std::string& text, UINT type) override {
+        ++g_asked;
+        EXPECT_EQ(type & MB_TYPEMASK, UINT(MB_OKCANCEL));
+        EXPECT_EQ(text, "The charger is present. The printer settings can not be changed when "
+                        "the charger is present.\nPlease disconect the charger and pres OK.");
+        if (g_answer == IDOK) g_sim->Control("power-cycle off");
+        g_sim->Sync();
+        return g_answer;
+    }
+    bool AskPortSettings(const std::string&, COMMCONFIG&) override { return false; }
+    void Progress(InstallProgress) override {}
+};
 
 class Detection : public ::testing::Test {
 protected:
@@ -56,7 +59,6 @@ protected:
         g_sim = &sim;
         g_asked = 0;
     }
-    void TearDown() override { SetMessageBoxHook(nullptr); }
     vt::Simulator sim;
     // No message may wait for a person in a run without one.
     st::MessageCatcher messages;
@@ -180,7 +182,8 @@ TEST_F(Detection, TheRepeatProbeTestsForTheCharger) {
     sim.Control("wake");
     sim.Control("power-cycle on");
     sim.Sync();
-    SetMessageBoxHook(AnswerCharger);
+    ChargerAnswers answers;
+    FrontEndScope asking(answers);
     PrinterPortRecord record = Record("COM1", "9600,n,8,1");
     HANDLE handle = nullptr;
     // OK, with the charger taken away: the printer woken again and tested again.

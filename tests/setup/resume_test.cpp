@@ -36,7 +36,10 @@ struct StepsSeen {
 DWORD g_openedAt = 0;
 InstallOutcome g_outcome = InstallOutcome::Stopped;
 
-InstallOutcome RecordingSteps(CSetupDlg& frame) {
+// The frame is the steps' front end; like the engine, the steps first say they have started.
+InstallOutcome RecordingSteps(InstallFrontEnd& frontEnd, InstallRunState&) {
+    auto& frame = static_cast<CSetupDlg&>(frontEnd);
+    frontEnd.Progress(InstallProgress::Started);
     if (g_seen.calls++ == 0) {
         g_seen.msAfterOpen = GetTickCount() - g_openedAt;
         HWND wait = frame.PleaseWaitWindow();

@@ -11,7 +11,6 @@
 #include "print_processor_install.h"
 #include "printer_install.h"
 #include "spooler_enum.h"
-#include "setup_dlg.h"
 #include "system_error_text.h"
 
 namespace {
@@ -78,8 +77,10 @@ TEST(EngineStops, ARunThatStopsLeavesNoDriverFilesInTheDriverDirectory) {
     // Settings the platform cannot read stop the run at the printer check, after the copy.
     Choices().gstrSettings = "fast";
     st::MessageCatcher messages;
-    CSetupDlg frame;
-    EXPECT_EQ(RunInstallationSteps(frame), InstallOutcome::Stopped);
+    InstallRunState state;
+    EXPECT_EQ(RunInstallationSteps(messages, state), InstallOutcome::Stopped);
+    EXPECT_EQ(messages.ProgressSeen(),
+              (std::vector<InstallProgress>{InstallProgress::Started, InstallProgress::Ended}));
     ASSERT_FALSE(messages.Messages().empty());
     EXPECT_EQ(messages.Messages().back(), SystemErrorText(ERROR_INVALID_PARAMETER));
     for (const char* file : {"UNIDRV.DLL", "Kx310.gpd", "VESKRES.DLL"})

@@ -30,7 +30,6 @@
 
 #include "driver_install.h"
 #include "install_choices.h"
-#include "message_box.h"
 #include "model_catalogue.h"
 #include "monitor_install.h"
 #include "printer_detection.h"
@@ -38,6 +37,7 @@
 #include "setup_files.h"
 #include "spooler_enum.h"
 #include "spooler_restart.h"
+#include "install_front_end.h"
 #include "start_up.h"
 #include "windows_family.h"
 
@@ -55,14 +55,26 @@ std::string OneLine(const char* text) {
     return line;
 }
 
-int PrintMessage(HWND, const char* text, UINT type) {
-    std::printf("message: %s\n", OneLine(text).c_str());
-    if ((type & MB_TYPEMASK) != MB_YESNO) return IDOK;
-    bool yes = g_nextAnswer < g_answers.size() && g_answers[g_nextAnswer];
-    ++g_nextAnswer;
-    std::printf("answer: %s\n", yes ? "yes" : "no");
-    return yes ? IDYES : IDNO;
-}
+// The engine's front end here is standard output: what it tells and asks is printed, and its
+// questions are answered from --answers.
+class PrintingFrontEnd : public InstallFrontEnd {
+public:
+    int Ask(const std::string& text, UINT type) override {
+        std::printf("message: %s\n", OneLine(text.c_str()).c_str());
+        if ((type & MB_TYPEMASK) != MB_YESNO) return IDOK;
+        bool yes = g_nextAnswer < g_answers.size() && g_answers[g_nextAnswer];
+        ++g_nextAnswer;
+        std::printf("answer: %s\n", yes ? "yes" : "no");
+        return yes ? IDYES : IDNO;
+    }
+    bool AskPortSettings(const std::string& portName, COMMCONFIG&) override {
+        std::printf("port settings asked: %s\nanswer: cancel\n", portName.c_str());
+        return false;
+    }
+    void Progress(InstallProgress progress) override {
+        std::printf("progress: %s\n", progress == InstallProgress::Started ? "started" : "ended");
+    }
+};
 
 void Result(const std::string& value) {
     std::printf("result: %s\n", value.c_str());
@@ -210,7 +222,8 @@ int main(int argc, char** argv) {
         info.PrintProcessor = "Vesk Print Processor";
         info.Datatype = "RAW";
     }
-    SetMessageBoxHook(PrintMessage);
+    PrintingFrontEnd frontEnd;
+    FrontEndScope printing(frontEnd);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 
     std::string step = argv[i];
