@@ -104,7 +104,7 @@ TEST(MonitorUpdate, ComparesTheWholeVersionAndNeverReplacesANewerFile) {
         std::string processor = st::PrintProcessorFolder() + "veskproc.dll";
         ASSERT_TRUE(put("version-2.0.0.5.dll", processor));
         ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, "win2000\\i386\\veskproc.dll", "version-1.0.0.3.dll"));
-        EXPECT_TRUE(CopyPrintProcessor(medium + "win2000\\i386\\", "veskproc.dll", false));
+        EXPECT_TRUE(CopyPrintProcessor(medium + "win2000\\i386\\", "veskproc.dll", nullptr));
         EXPECT_EQ(st::FileContent(processor), st::FileContent(st::ProgramFolder() + "version-2.0.0.5.dll"));
         EXPECT_EQ(messages.Messages(), std::vector<std::string>{
                                            std::string(kMediumOlderText) +

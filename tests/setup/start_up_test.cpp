@@ -54,14 +54,12 @@ TEST(StartUp, SetsTheStartValuesOfTheRecord) {
     DriverInfo model;
     choices.gpModel = &model;
     choices.gbReplaceDriver = choices.gbDefaultPrinter = choices.gbTestPage = false;
-    choices.gbRebootNeeded = true;
     StartInstallChoices(choices, "setup.exe", "C:\\Vesk medium\\disk 1\\setup.exe");
     EXPECT_EQ(choices.gstrSetupDir, "C:\\Vesk medium\\disk 1\\");
     EXPECT_EQ(choices.gpModel, nullptr);
     EXPECT_TRUE(choices.gbReplaceDriver);
     EXPECT_TRUE(choices.gbDefaultPrinter);
     EXPECT_TRUE(choices.gbTestPage);
-    EXPECT_FALSE(choices.gbRebootNeeded);
     EXPECT_FALSE(choices.gbTalkToPrinter);
     EXPECT_EQ(choices.gModelIndex, 0);
     EXPECT_TRUE(choices.gstrPort.empty() && choices.gstrSettings.empty());

@@ -249,8 +249,9 @@ int main(int argc, char** argv) {
     else if (step == "driver-installed") Result(DriverInstalled(argument));
     else if (step == "remove-drivers") Result(RemoveDrivers(argument));
     else if (step == "install-driver") {
-        Result(InstallDriver());
-        std::printf("reboot needed: %s\n", choices.gbRebootNeeded ? "true" : "false");
+        bool restartNeeded = false;
+        Result(InstallDriver(&restartNeeded));
+        std::printf("reboot needed: %s\n", restartNeeded ? "true" : "false");
     } else if (step == "remove-driver-copies") {
         if (DriverFiles* files = FamilyDriverFiles(*choices.gpModel)) RemoveDriverCopies(*files);
         Result(std::string("done"));

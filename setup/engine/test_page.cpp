@@ -1,6 +1,6 @@
 #include "test_page.h"
 
-#include "dialog.h"
+#include "resource_module.h"
 #include "install_choices.h"
 #include "resource.h"
 

@@ -20,13 +20,14 @@ bool PrintProcessorExists(const std::string& name);
 // Deletes every print processor of exactly `name`; true also when there is none.
 bool RemovePrintProcessor(const std::string& name);
 // Copies `fileName` from `sourceFolder` into the print processor directory. With
-// `inUseTolerated`, a library that cannot be replaced asks for a restart instead of a
-// message.
+// `restartNeeded`, a library in use that cannot be replaced sets it (a restart of Windows
+// replaces it) instead of a message.
 bool CopyPrintProcessor(const std::string& sourceFolder, const std::string& fileName,
-                        bool inUseTolerated);
+                        bool* restartNeeded);
 // Registers the print processor `name` with its library `fileName`.
 bool RegisterPrintProcessor(const std::string& name, const std::string& fileName);
-// The whole print processor step for the record's PrinterInfo.PrintProcessor.
-bool InstallPrintProcessor();
+// The whole print processor step for the record's PrinterInfo.PrintProcessor; `restartNeeded`
+// (may be null) is set where the running Windows replaces a library in use at a restart.
+bool InstallPrintProcessor(bool* restartNeeded = nullptr);
 // Deletes the value "58 mm Roll Paper" from the list of forms; nothing is reported.
 void RemoveRollPaperForm();

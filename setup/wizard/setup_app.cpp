@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "../common/system_library.h"
+#include "../../common/system_library.h"
 
 #include "install_choices.h"
 #include "setup_copy.h"

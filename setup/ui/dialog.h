@@ -9,6 +9,7 @@
 #include <string>
 
 #include "message_map.h"
+#include "resource_module.h"
 
 class CDialog {
 public:
@@ -52,6 +53,3 @@ private:
     UINT m_templateId;
     bool m_modal = false;
 };
-
-// The module whose resources the dialogs, strings and pictures come from: the program.
-HINSTANCE ResourceInstance();

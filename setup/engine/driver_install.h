@@ -48,9 +48,9 @@ bool DriverInstalled(const std::string& driverName);
 // whose name begins with "Kx240").
 bool RemoveDrivers(const std::string& modelName);
 // Copies the driver's files from `sourceFolder` into the driver directory. With
-// `inUseTolerated`, a driver file that cannot be replaced asks for a restart instead of a
+// `restartNeeded`, a driver file in use that cannot be replaced sets it instead of a
 // message.
-bool CopyDriverFiles(const std::string& sourceFolder, DriverFiles& files, bool inUseTolerated);
+bool CopyDriverFiles(const std::string& sourceFolder, DriverFiles& files, bool* restartNeeded);
 // Registers the model's driver with the spooler.
 bool AddDriver(const DriverInfo* model);
 // Deletes the copies CopyDriverFiles left in the driver directory.
@@ -64,7 +64,8 @@ struct DriverPlan {
     bool replace = false;      // an installed driver of the model's name goes first
     bool filesCopied = false;  // the files are in the driver directory already
 };
+// `restartNeeded` (may be null) is set where a restart of Windows would let the driver in.
 bool PrepareDriver(DriverPlan& plan);
-bool InstallDriver(const DriverPlan& plan);
+bool InstallDriver(const DriverPlan& plan, bool* restartNeeded);
 // Both halves at once.
-bool InstallDriver();
+bool InstallDriver(bool* restartNeeded = nullptr);

@@ -1,6 +1,6 @@
 #include "string_table.h"
 
-#include "dialog.h"
+#include "resource_module.h"
 
 bool LoadResourceString(UINT id, std::string& text) {
     text.clear();

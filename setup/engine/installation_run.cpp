@@ -68,8 +68,8 @@ void CloseDevice(HANDLE& device) {
 }
 
 // The restart path once a step has failed: only when a file in use asked for it.
-InstallOutcome RestartOrStop() {
-    if (!Choices().gbRebootNeeded) return InstallOutcome::Stopped;
+InstallOutcome RestartOrStop(const InstallRunState& state) {
+    if (!state.rebootNeeded) return InstallOutcome::Stopped;
     return SaveStateAndRestart() ? InstallOutcome::Restarting : InstallOutcome::Stopped;
 }
 
@@ -150,15 +150,15 @@ void ReportRemovedPrinters(const std::vector<std::string>& removed) {
 }
 
 // The steps after the replaced printers are gone.
-InstallOutcome InstallAfterRemoval(bool update, StagedMonitor& staged,
+InstallOutcome InstallAfterRemoval(InstallRunState& state, bool update, StagedMonitor& staged,
                                    const DriverPlan& driver) {
     InstallChoices& choices = Choices();
     const int family = WindowsFamily();
     const std::string monitor = ResourceString(IDS_MONITOR_NAME);
     const std::string& processor = choices.PrinterInfo.PrintProcessor;
-    if (!InstallDriver(driver)) {
-        if (family != kWin98Family) return RestartOrStop();
-        if (!choices.gbRebootNeeded) return InstallOutcome::Stopped;
+    if (!InstallDriver(driver, &state.rebootNeeded)) {
+        if (family != kWin98Family) return RestartOrStop(state);
+        if (!state.rebootNeeded) return InstallOutcome::Stopped;
         // What the restarted run installs afresh must not be left half replaced; a run that
         // may not resume again leaves it all in place.
         if (ResumeAllowed()) {
@@ -168,9 +168,9 @@ InstallOutcome InstallAfterRemoval(bool update, StagedMonitor& staged,
         return SaveStateAndRestart() ? InstallOutcome::Restarting : InstallOutcome::Stopped;
     }
     RemoveDriverDirectoryCopies();
-    if ((update || !MonitorExists(monitor)) && !InstallMonitor(&staged)) return RestartOrStop();
-    if ((update || !PrintProcessorExists(processor)) && !InstallPrintProcessor())
-        return RestartOrStop();
+    if ((update || !MonitorExists(monitor)) && !InstallMonitor(&staged)) return RestartOrStop(state);
+    if ((update || !PrintProcessorExists(processor)) && !InstallPrintProcessor(&state.rebootNeeded))
+        return RestartOrStop(state);
     if (!CreatePrinter()) return InstallOutcome::Stopped;
     return InstallOutcome::Completed;
 }
@@ -207,7 +207,7 @@ InstallOutcome RunSteps(InstallRunState& state) {
     std::vector<std::string> removed;
     bool deleted = DeletePrinters(replaced, state.printerRemoved, removed);
     InstallOutcome outcome =
-        deleted ? InstallAfterRemoval(update, staged, driver) : InstallOutcome::Stopped;
+        deleted ? InstallAfterRemoval(state, update, staged, driver) : InstallOutcome::Stopped;
     if (outcome == InstallOutcome::Stopped) ReportRemovedPrinters(removed);
     if (outcome != InstallOutcome::Completed) return outcome;
 

@@ -214,7 +214,7 @@ bool RemoveDrivers(const std::string& modelName) {
     return true;
 }
 
-bool CopyDriverFiles(const std::string& sourceFolder, DriverFiles& files, bool inUseTolerated) {
+bool CopyDriverFiles(const std::string& sourceFolder, DriverFiles& files, bool* restartNeeded) {
     std::string directory;
     if (!DriverDirectoryOrMessage(directory)) return false;
     files.pHelpFile = Trimmed(files.pHelpFile);
@@ -229,8 +229,8 @@ bool CopyDriverFiles(const std::string& sourceFolder, DriverFiles& files, bool i
         DeleteFileA(target.c_str());
         if (CopySetupFile(sourceFolder, name, directory)) continue;
         // Windows 98 holds a driver in use: it is replaced after a restart.
-        if (name == files.pDriverPath && inUseTolerated && FileInUse(GetLastError())) {
-            Choices().gbRebootNeeded = true;
+        if (name == files.pDriverPath && restartNeeded && FileInUse(GetLastError())) {
+            *restartNeeded = true;
             return false;
         }
         ShowEngineMessage(CopyFailureText(sourceFolder, name));
@@ -313,12 +313,12 @@ bool PrepareDriver(DriverPlan& plan) {
     if (files && WindowsFamily() != kWin98Family) {
         // Set first: what a failed copy did put there is removed with the rest.
         plan.filesCopied = true;
-        if (!CopyDriverFiles(source, *files, false)) return false;
+        if (!CopyDriverFiles(source, *files, nullptr)) return false;
     }
     return true;
 }
 
-bool InstallDriver(const DriverPlan& plan) {
+bool InstallDriver(const DriverPlan& plan, bool* restartNeeded) {
     InstallChoices& choices = Choices();
     DriverInfo* model = choices.gpModel;
     if (!model) {
@@ -330,7 +330,7 @@ bool InstallDriver(const DriverPlan& plan) {
     std::string source = choices.gstrSetupDir + DriverSourceFolder();
     if (plan.replace) {
         if (!RemoveDrivers(model->pName)) {
-            choices.gbRebootNeeded = true;
+            if (restartNeeded) *restartNeeded = true;
             // Windows 98 replaces a driver it holds in use after a restart. Elsewhere the
             // spooler keeps a driver that a printer still uses: the installed one stays, as
             // a restart would not free it, and the printer is created with it.
@@ -338,17 +338,17 @@ bool InstallDriver(const DriverPlan& plan) {
         }
         // Only Windows 98 replaces a driver it holds in use after a restart.
         if (files && !plan.filesCopied &&
-            !CopyDriverFiles(source, *files, WindowsFamily() == kWin98Family))
+            !CopyDriverFiles(source, *files, WindowsFamily() == kWin98Family ? restartNeeded : nullptr))
             return false;
     } else {
         if (model->pName.compare(0, kKx240PrefixChars, kKx240Prefix) == 0)
             RemoveDrivers(model->pName);
-        if (files && !plan.filesCopied && !CopyDriverFiles(source, *files, false)) return false;
+        if (files && !plan.filesCopied && !CopyDriverFiles(source, *files, nullptr)) return false;
     }
     return AddDriver(model);
 }
 
-bool InstallDriver() {
+bool InstallDriver(bool* restartNeeded) {
     DriverPlan plan;
-    return PrepareDriver(plan) && InstallDriver(plan);
+    return PrepareDriver(plan) && InstallDriver(plan, restartNeeded);
 }

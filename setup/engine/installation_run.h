@@ -17,6 +17,9 @@ struct InstallRunState {
     // A printer was removed in this program's life: the spooler that still holds it is not
     // restarted by a later run.
     bool printerRemoved = false;
+    // A file in use asked for a restart of Windows to be replaced: a step that fails later
+    // hands the run over to the restart instead of stopping it.
+    bool rebootNeeded = false;
 };
 
 // The pause between the printer's creation and its test page.

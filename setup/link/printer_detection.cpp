@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "../serial/serial.h"
-#include "../serial/settings.h"
+#include "../../serial/serial.h"
+#include "../../serial/settings.h"
 #include "resource.h"
 #include "string_table.h"
 #include "system_error_text.h"

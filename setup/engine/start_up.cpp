@@ -134,5 +134,4 @@ void StartInstallChoices(InstallChoices& choices, const char* commandLine,
     choices.gbReplaceDriver = true;
     choices.gbDefaultPrinter = true;
     choices.gbTestPage = true;
-    choices.gbRebootNeeded = false;
 }

@@ -94,7 +94,7 @@ bool RemovePrintProcessor(const std::string& name) {
 }
 
 bool CopyPrintProcessor(const std::string& sourceFolder, const std::string& fileName,
-                        bool inUseTolerated) {
+                        bool* restartNeeded) {
     std::string environment = SpoolerEnvironment();
     Enumeration directory = Enumerate([&](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
         *returned = 1;
@@ -113,8 +113,8 @@ bool CopyPrintProcessor(const std::string& sourceFolder, const std::string& file
         ReportKeptFiles(kept);
         return true;
     }
-    if (inUseTolerated && FileInUse(GetLastError())) {
-        Choices().gbRebootNeeded = true;
+    if (restartNeeded && FileInUse(GetLastError())) {
+        *restartNeeded = true;
         return false;
     }
     ShowEngineMessage(CopyFailureText(sourceFolder, fileName));
@@ -130,7 +130,7 @@ bool RegisterPrintProcessor(const std::string& name, const std::string& fileName
     return true;
 }
 
-bool InstallPrintProcessor() {
+bool InstallPrintProcessor(bool* restartNeeded) {
     InstallChoices& choices = Choices();
     const std::string name = choices.PrinterInfo.PrintProcessor;
     if (name.empty()) return true;
@@ -138,7 +138,7 @@ bool InstallPrintProcessor() {
     PrintProcessorSource source = FamilySource();
     std::string file = StringOrEmpty(source.fileId);
     if (!CopyPrintProcessor(choices.gstrSetupDir + StringOrEmpty(source.folderId), file,
-                            source.inUseTolerated))
+                            source.inUseTolerated ? restartNeeded : nullptr))
         return false;
     return RegisterPrintProcessor(name, file);
 }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "../common/win_raii.h"
+#include "../../common/win_raii.h"
 
 bool ReadLicenceFile(const std::wstring& path, std::string& text) {
     text.clear();

@@ -56,7 +56,6 @@ struct InstallChoices {
     bool gbReplaceDriver = true;
     bool gbDefaultPrinter = true;
     bool gbTestPage = true;
-    bool gbRebootNeeded = false;
     bool gbTalkToPrinter = false;  // set by the port settings page's Next
     std::string gstrPort;          // COM port entry as listed, for example COM1:
     std::string gstrSettings;      // settings text, for example 9600,n,8,1

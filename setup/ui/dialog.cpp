@@ -1,9 +1,5 @@
 #include "dialog.h"
 
-HINSTANCE ResourceInstance() {
-    return GetModuleHandleA(nullptr);
-}
-
 CDialog::~CDialog() {
     // A modeless window must not outlive its object: its procedure would reach freed memory.
     if (m_hWnd && !m_modal) ::DestroyWindow(m_hWnd);
