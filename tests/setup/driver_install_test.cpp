@@ -10,7 +10,7 @@ namespace {
 
 TEST(EngineDriver, InstallsTheModelFromTheMediumIntoTheVersionFolder) {
     ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     ASSERT_TRUE(RemoveDrivers("Kx310"));
     ASSERT_FALSE(DriverInstalled("Kx310"));
 
@@ -41,7 +41,7 @@ TEST(EngineDriver, InstallsTheModelFromTheMediumIntoTheVersionFolder) {
 }
 
 TEST(EngineDriver, RemovesItsStagingCopiesButNotTheInstalledDriver) {
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
     std::string folder = st::DriverFolder();
     ASSERT_TRUE(InstallDriver());
@@ -57,7 +57,7 @@ TEST(EngineDriver, RemovesItsStagingCopiesButNotTheInstalledDriver) {
 }
 
 TEST(EngineDriver, KeepsAnInstalledDriverWithoutTouchingTheMedium) {
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
     if (!DriverInstalled("Kx310")) {
         ASSERT_TRUE(InstallDriver());
@@ -84,7 +84,7 @@ TEST(EngineDriver, KeepsAnInstalledDriverWithoutTouchingTheMedium) {
 TEST(EngineDriver, AKx240FDriverReplacesTheOlderKx240) {
     ASSERT_NO_FATAL_FAILURE(st::AddTestDriver("Kx310"));
     ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx240-F"));
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     ASSERT_TRUE(RemoveDrivers("Kx240-F"));
     // Not installed yet, and no older driver either: nothing to remove, nothing said.
     EXPECT_TRUE(InstallDriver());

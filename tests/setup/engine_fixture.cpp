@@ -48,31 +48,37 @@ void MakeFolders(const std::string& path) {
 
 }  // namespace
 
-int MessageCatcher::Ask(const std::string& text, UINT type) {
+int RecordingFrontEnd::Ask(const std::string& text, UINT type) {
     return CatchMessage(nullptr, text.c_str(), type);
 }
 
-MessageCatcher::MessageCatcher(std::deque<int> answers) {
+RecordingFrontEnd::RecordingFrontEnd(std::deque<int> answers) {
     g_messages.clear();
     g_answers = std::move(answers);
     g_questions = 0;
+}
+
+RecordingFrontEnd::~RecordingFrontEnd() {
+    g_duringQuestion = nullptr;
+}
+
+void RecordingFrontEnd::DuringNextQuestion(std::function<void()> action) {
+    g_duringQuestion = std::move(action);
+}
+
+MessageCatcher::MessageCatcher(std::deque<int> answers) : RecordingFrontEnd(std::move(answers)) {
     SetMessageBoxHook(CatchMessage);
 }
 
 MessageCatcher::~MessageCatcher() {
     SetMessageBoxHook(nullptr);
-    g_duringQuestion = nullptr;
 }
 
-void MessageCatcher::DuringNextQuestion(std::function<void()> action) {
-    g_duringQuestion = std::move(action);
-}
-
-const std::vector<std::string>& MessageCatcher::Messages() const {
+const std::vector<std::string>& RecordingFrontEnd::Messages() const {
     return g_messages;
 }
 
-int MessageCatcher::Questions() const {
+int RecordingFrontEnd::Questions() const {
     return g_questions;
 }
 

@@ -17,15 +17,15 @@
 
 namespace st {
 
-// Catches the messages of the steps while it lives, as their front end (and the wizard's
-// message boxes, through the message box hook); questions are answered from `answers` in
-// order, then with No; the printer's present settings are not given.
-class MessageCatcher : public InstallFrontEnd {
+// The engine's front end in a test: records what the steps tell and ask while it lives, and
+// answers their questions from `answers` in order, then with No; the printer's present
+// settings are not given. No window, no message box.
+class RecordingFrontEnd : public InstallFrontEnd {
 public:
-    explicit MessageCatcher(std::deque<int> answers = {});
-    ~MessageCatcher() override;
-    MessageCatcher(const MessageCatcher&) = delete;
-    MessageCatcher& operator=(const MessageCatcher&) = delete;
+    explicit RecordingFrontEnd(std::deque<int> answers = {});
+    ~RecordingFrontEnd() override;
+    RecordingFrontEnd(const RecordingFrontEnd&) = delete;
+    RecordingFrontEnd& operator=(const RecordingFrontEnd&) = delete;
 
     int Ask(const std::string& text, UINT type) override;
     bool AskPortSettings(const std::string&, COMMCONFIG&) override { return false; }
@@ -42,6 +42,14 @@ public:
 private:
     FrontEndScope scope_{*this};
     std::vector<InstallProgress> progress_;
+};
+
+// The same for a test that runs the wizard: the wizard's own message boxes (and the engine's,
+// which the frame shows) are caught too, through the message box hook.
+class MessageCatcher : public RecordingFrontEnd {
+public:
+    explicit MessageCatcher(std::deque<int> answers = {});
+    ~MessageCatcher() override;
 };
 
 // The medium the build assembled (build/medium), ending in "\".

@@ -229,7 +229,7 @@ TEST(CheckPrinterPort, RefusesAPortOrSettingsItCannotStore) {
     for (auto [port, settings] : {std::pair<const char*, const char*>{"", "9600,n,8,1"},
                                   {"COM1:", ""}, {"COM1:", "fast"}, {"COM12345:", "9600,n,8,1"}}) {
         SCOPED_TRACE(std::string(port) + " " + settings);
-        MessageCatcher messages;
+        RecordingFrontEnd messages;
         EXPECT_EQ(CheckPrinterPort(port, settings), "");
         EXPECT_EQ(messages.Messages().size(), 1u);
     }

@@ -20,7 +20,7 @@ int CountOf(const std::vector<std::string>& names, const std::string& name) {
 
 TEST(EngineMonitor, InstallsFromTheMediumUnderItsNameReplacingTheOldRegistration) {
     ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     // The monitor is known already, as on a machine where setup ran before: the step removes
     // that registration before it makes its own.
     if (!MonitorExists(kMonitor)) {
@@ -40,7 +40,7 @@ TEST(EngineMonitor, InstallsFromTheMediumUnderItsNameReplacingTheOldRegistration
 }
 
 TEST(EngineMonitor, IsFoundAndRemovedByItsExactNameOnly) {
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     ASSERT_TRUE(RemoveMonitor(kMonitor));
     ASSERT_EQ(CountOf(st::MonitorNames(), kMonitor), 0);
     // The spooler's own registry keys ignore letter case, so the two names cannot be
@@ -69,7 +69,7 @@ TEST(MonitorUpdate, ComparesTheWholeVersionAndNeverReplacesANewerFile) {
     };
     {
         // Installed 1.0.0.7, shipped 2.0.0.5: newer as a whole, though its last part is lower.
-        st::MessageCatcher messages;
+        st::RecordingFrontEnd messages;
         ASSERT_TRUE(put("version-1.0.0.7.dll", installed));
         ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, folder + "veskmon.dll", "version-2.0.0.5.dll"));
         EXPECT_TRUE(MonitorNeedsUpdate());
@@ -77,7 +77,7 @@ TEST(MonitorUpdate, ComparesTheWholeVersionAndNeverReplacesANewerFile) {
     }
     {
         // The other way round: no update, and the user is told that the medium is older.
-        st::MessageCatcher messages;
+        st::RecordingFrontEnd messages;
         ASSERT_TRUE(put("version-2.0.0.5.dll", installed));
         ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, folder + "veskmon.dll", "version-1.0.0.7.dll"));
         EXPECT_FALSE(MonitorNeedsUpdate());
@@ -88,7 +88,7 @@ TEST(MonitorUpdate, ComparesTheWholeVersionAndNeverReplacesANewerFile) {
     {
         // Nor does the copy put an older library over a newer one; one that is older is
         // replaced.
-        st::MessageCatcher messages;
+        st::RecordingFrontEnd messages;
         ASSERT_TRUE(put("version-1.0.0.3.dll", installedUi));
         ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, folder + "veskmonui.dll", "version-1.0.0.7.dll"));
         EXPECT_TRUE(CopyMonitorFiles(medium + folder, "veskmon.dll", "veskmonui.dll"));
@@ -100,7 +100,7 @@ TEST(MonitorUpdate, ComparesTheWholeVersionAndNeverReplacesANewerFile) {
     }
     {
         // The print processor's library likewise.
-        st::MessageCatcher messages;
+        st::RecordingFrontEnd messages;
         std::string processor = st::PrintProcessorFolder() + "veskproc.dll";
         ASSERT_TRUE(put("version-2.0.0.5.dll", processor));
         ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, "win2000\\i386\\veskproc.dll", "version-1.0.0.3.dll"));
@@ -110,7 +110,7 @@ TEST(MonitorUpdate, ComparesTheWholeVersionAndNeverReplacesANewerFile) {
                                            std::string(kMediumOlderText) +
                                            "\nveskproc.dll: installed 2.0.0.5, medium 1.0.0.3"});
     }
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     // Nothing installed and 1.0.0.3 shipped.
     ASSERT_TRUE(DeleteFileA(installed.c_str()));
     ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, folder + "veskmon.dll", "version-1.0.0.3.dll"));
@@ -125,7 +125,7 @@ TEST(EngineMonitor, AFailedCopyOfTheUserInterfaceNamesItAndRegistersNothing) {
     std::string medium = st::EmptyMedium("no-ui-medium");
     ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(medium, "win2000\\i386\\PortMonitor\\veskmon.dll", "veskmon.dll"));
     ASSERT_NO_FATAL_FAILURE(st::ChooseModel(medium, "Kx310"));
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
 
     EXPECT_FALSE(InstallMonitor());
     ASSERT_EQ(messages.Messages().size(), 1u);

@@ -44,7 +44,7 @@ TEST(MonitorUpdate, AFailedCopyLeavesTheMonitorAndThePrintersAsTheyWere) {
         ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, ResumeKey(), kRunValue, REG_SZ, "old", 4), ERROR_SUCCESS);
 
         // Any question is answered Yes: a run that asked would delete the printer.
-        st::MessageCatcher messages({IDYES, IDYES, IDYES});
+        st::RecordingFrontEnd messages({IDYES, IDYES, IDYES});
         InstallRunState state;
         EXPECT_EQ(RunInstallationSteps(messages, state), InstallOutcome::Stopped);
         EXPECT_EQ(messages.Questions(), 0);
@@ -76,7 +76,7 @@ TEST(MonitorUpdate, AReplacementThatFailsHalfWayPutsBackWhatItReplaced) {
     // The second file cannot be moved aside: a folder holds the name it would take.
     ASSERT_TRUE(CreateDirectoryA((target + "b.dll.veskold").c_str(), nullptr));
     {
-        st::MessageCatcher messages;
+        st::RecordingFrontEnd messages;
         StagedMonitor staged;
         ASSERT_TRUE(staged.Stage(medium, {"a.dll", "b.dll"}, target));
         EXPECT_EQ(st::FileContent(target + "a.dll.vesknew"), "new a");
@@ -99,7 +99,7 @@ TEST(MonitorUpdate, AReplacementThatFailsHalfWayPutsBackWhatItReplaced) {
             std::string path;
             ~Writable() { SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL); }
         } writable{target + "a.dll"};
-        st::MessageCatcher messages;
+        st::RecordingFrontEnd messages;
         StagedMonitor staged;
         ASSERT_TRUE(staged.Stage(medium, {"a.dll", "b.dll"}, target));
         ASSERT_TRUE(SetFileAttributesA(staged.StagedPath("a.dll").c_str(), FILE_ATTRIBUTE_READONLY));
@@ -113,7 +113,7 @@ TEST(MonitorUpdate, AReplacementThatFailsHalfWayPutsBackWhatItReplaced) {
 
     // Without the obstacle both go in, and nothing is left beside them.
     ASSERT_TRUE(RemoveDirectoryA((target + "b.dll.veskold").c_str()));
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     StagedMonitor staged;
     ASSERT_TRUE(staged.Stage(medium, {"a.dll", "b.dll"}, target));
     EXPECT_TRUE(staged.SwapIn());

@@ -61,7 +61,7 @@ protected:
     }
     vt::Simulator sim;
     // No message may wait for a person in a run without one.
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
 };
 
 TEST_F(Detection, AnAwakePrinterIsAskedForItsSettingsAtOnce) {
@@ -85,7 +85,7 @@ TEST(PrivateName, ThePortIsReachedThroughNonspooledCom1) {
     sim.Sync();
     PrinterPortRecord record = Record("COM1", "9600,n,8,1");
     HANDLE handle = nullptr;
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     // What is there is no serial line: its state cannot be read.
     EXPECT_EQ(ProbePrinter(record, &handle, true), DWORD(ERROR_BUSY));
     EXPECT_EQ(handle, nullptr);

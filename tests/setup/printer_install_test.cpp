@@ -28,7 +28,7 @@ protected:
 
 TEST_F(EnginePrinter, IsCreatedOnThePortWithThePrintProcessorAndSharedOnlyByName) {
     ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     EXPECT_TRUE(CreatePrinter());
     Choices().PrinterInfo.PrinterName = "Counter receipts";
     Choices().PrinterInfo.ShareName = "receipts";
@@ -51,7 +51,7 @@ TEST_F(EnginePrinter, IsCreatedOnThePortWithThePrintProcessorAndSharedOnlyByName
 
 TEST_F(EnginePrinter, ASecondPrinterOfATakenNameIsRefused) {
     ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     ASSERT_TRUE(CreatePrinter());
     EXPECT_FALSE(CreatePrinter());
     ASSERT_EQ(messages.Messages().size(), 1u);
@@ -64,7 +64,7 @@ TEST_F(EnginePrinter, ASecondPrinterOfATakenNameIsRefused) {
 TEST_F(EnginePrinter, BecomesTheDefaultPrinter) {
     ASSERT_NO_FATAL_FAILURE(st::ChooseModel(st::AssembledMedium(), "Kx310"));
     Choices().PrinterInfo.PrinterName = "Till 2";
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     ASSERT_TRUE(CreatePrinter());
     EXPECT_TRUE(MakeDefaultPrinter("Till 2"));
     EXPECT_EQ(st::DefaultPrinter(), "Till 2");
@@ -74,7 +74,7 @@ TEST_F(EnginePrinter, BecomesTheDefaultPrinter) {
 }
 
 TEST_F(EnginePrinter, CountsNamesThatBeginWithThePrefixInAnyCase) {
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     EXPECT_EQ(CountPrinters("Kx310"), 0);
     ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Kx310", "Kx310"));
     ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("kX310 (Copy 2)", "Kx310"));
@@ -113,7 +113,7 @@ TEST_F(EnginePrinter, RemovesPrintersOfTheModelsOnlyWhileTheUserSaysYes) {
             candidates.push_back(p);
     ASSERT_EQ(candidates.size(), 3u);
 
-    st::MessageCatcher messages({IDYES, IDNO});
+    st::RecordingFrontEnd messages({IDYES, IDNO});
     bool removed = false;
     EXPECT_FALSE(RemoveExistingPrinters(removed));
     EXPECT_TRUE(removed);
@@ -128,7 +128,7 @@ TEST_F(EnginePrinter, RemovesPrintersOfTheModelsOnlyWhileTheUserSaysYes) {
     EXPECT_NE(st::FindPrinter(after, candidates[2].name), nullptr);
 
     // Yes to both that are left: the step goes through, the others stay.
-    st::MessageCatcher again({IDYES, IDYES});
+    st::RecordingFrontEnd again({IDYES, IDYES});
     removed = false;
     EXPECT_TRUE(RemoveExistingPrinters(removed));
     EXPECT_TRUE(removed);
@@ -141,7 +141,7 @@ TEST_F(EnginePrinter, RemovesPrintersOfTheModelsOnlyWhileTheUserSaysYes) {
 
 TEST_F(EnginePrinter, OneThatCannotBeDeletedIsNamedAndStopsTheStep) {
     ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till Gone", "Kx310"));
-    st::MessageCatcher messages({IDYES});
+    st::RecordingFrontEnd messages({IDYES});
     // Gone by the time the answer comes, as when another program deletes it.
     messages.DuringNextQuestion([] { st::DeletePrinterNamed("Till Gone"); });
     bool removed = false;

@@ -248,7 +248,7 @@ TEST_F(Resume, SavingRegistersUnderRunOnceAndOnlyYesRestartsWindows) {
     } restore;
     g_restarts = 0;
     {
-        MessageCatcher messages({IDNO, IDYES});
+        RecordingFrontEnd messages({IDNO, IDYES});
         SaveStateAndRestart();
         EXPECT_EQ(g_restarts, 0) << "No restarted Windows";
         SaveStateAndRestart();
@@ -279,7 +279,7 @@ TEST_F(Resume, AfterTheSecondResumeNoFurtherRestartIsOffered) {
         SCOPED_TRACE(saved);
         SaveValue("gResumeCount", saved);
         ASSERT_TRUE(ReadSavedState(Choices(), StoreFile()));
-        MessageCatcher messages;
+        RecordingFrontEnd messages;
         EXPECT_EQ(SaveStateAndRestart(), asks);
         EXPECT_EQ(messages.Messages(),
                   std::vector<std::string>(1, asks ? kRestartQuestion : kResumesExhaustedText));

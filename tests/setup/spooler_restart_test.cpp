@@ -18,7 +18,7 @@ namespace {
 constexpr char kStubborn[] = "VeskStubbornService";
 
 TEST(SpoolerRestart, StopsAndStartsTheSpoolerService) {
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     ASSERT_NE(manager, nullptr);
     SC_HANDLE spooler = OpenServiceA(manager, kSpoolerService, SERVICE_ALL_ACCESS);
@@ -59,7 +59,7 @@ TEST(SpoolerRestart, AServiceThatIgnoresTheStopEndsInATimeout) {
     ASSERT_NE(service, nullptr) << GetLastError();
     ASSERT_EQ(StartServiceAndWait(service), 0u);
 
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     const DWORD timeout = 1500;
     DWORD start = GetTickCount();
     EXPECT_EQ(StopServiceAndDependents(manager, service, false, timeout), DWORD(ERROR_TIMEOUT));
@@ -243,7 +243,7 @@ TEST(SpoolerRestartTiming, StopsDependantsFirstAndGivesUpAtTheTimeout) {
     scripted.services.push_back({"Stubborn", SERVICE_RUNNING, 0});
     scripted.services[2].stops = false;
     scripted.dependents = {"Fax", "Stubborn"};
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     EXPECT_EQ(RestartSpooler(kWin2000Family, scripted), DWORD(ERROR_TIMEOUT));
     // The time-out in the platform's words, and the dependant that could not be started
     // again (it is still stopping); the one that stopped runs again.
@@ -280,7 +280,7 @@ TEST(SpoolerRestartTiming, WhatWasRunningRunsAgainOnEveryPathSpoolerFirst) {
         // A restart that goes well leaves no dependant stopped.
         ScriptedServices scripted;
         machine(scripted);
-        st::MessageCatcher messages;
+        st::RecordingFrontEnd messages;
         EXPECT_EQ(RestartSpooler(kNT4Family, scripted), 0u);
         EXPECT_TRUE(messages.Messages().empty());
         EXPECT_EQ(tail(scripted, restarted.size()), restarted);
@@ -292,7 +292,7 @@ TEST(SpoolerRestartTiming, WhatWasRunningRunsAgainOnEveryPathSpoolerFirst) {
         ScriptedServices scripted;
         machine(scripted);
         scripted.services[0].stopsAfterMs = kSpoolerStopTimeoutMs + 3000;
-        st::MessageCatcher messages;
+        st::RecordingFrontEnd messages;
         EXPECT_EQ(RestartSpooler(kWin2000Family, scripted), DWORD(ERROR_TIMEOUT));
         EXPECT_EQ(messages.Messages(), std::vector<std::string>{SystemErrorText(ERROR_TIMEOUT)});
         EXPECT_EQ(tail(scripted, restarted.size()), restarted);
@@ -306,7 +306,7 @@ TEST(SpoolerRestartTiming, WhatWasRunningRunsAgainOnEveryPathSpoolerFirst) {
         scripted.services[0].stopsAfterMs = 500;
         scripted.failingQuery = 2;  // the spooler's state after its stop control
         scripted.queryError = ERROR_INVALID_HANDLE;
-        st::MessageCatcher messages;
+        st::RecordingFrontEnd messages;
         EXPECT_EQ(RestartSpooler(kWin2000Family, scripted), DWORD(ERROR_INVALID_HANDLE));
         EXPECT_EQ(messages.Messages(), std::vector<std::string>{SystemErrorText(ERROR_INVALID_HANDLE)});
         EXPECT_EQ(tail(scripted, restarted.size()), restarted);
@@ -319,7 +319,7 @@ TEST(SpoolerRestartTiming, WhatWasRunningRunsAgainOnEveryPathSpoolerFirst) {
         ScriptedServices scripted;
         machine(scripted);
         scripted.services[0].startError = ERROR_SERVICE_DISABLED;
-        st::MessageCatcher messages;
+        st::RecordingFrontEnd messages;
         EXPECT_EQ(RestartSpooler(kWin2000Family, scripted), kSpoolerNotRunning);
         EXPECT_EQ(messages.Messages(),
                   std::vector<std::string>{SystemErrorText(ERROR_SERVICE_DISABLED) + "\n\n" +
@@ -331,7 +331,7 @@ TEST(SpoolerRestartTiming, WhatWasRunningRunsAgainOnEveryPathSpoolerFirst) {
 TEST(SpoolerRestartTiming, AccessDeniedEndsWithTheAdministratorHint) {
     ScriptedServices scripted;
     scripted.failOpenManager = ERROR_ACCESS_DENIED;
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     EXPECT_EQ(RestartSpooler(kWin2000Family, scripted), DWORD(ERROR_ACCESS_DENIED));
     ASSERT_EQ(messages.Messages().size(), 1u);
     const std::string& text = messages.Messages()[0];

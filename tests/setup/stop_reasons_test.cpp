@@ -49,7 +49,7 @@ TEST(EngineStops, AListThatCannotBeHadIsSaidOnce) {
     const std::vector<std::string> once = {SystemErrorText(kNoSpooler)};
     {
         // The printers a monitor update would offer to replace.
-        st::MessageCatcher messages;
+        st::RecordingFrontEnd messages;
         NoLists fault;
         bool removed = false;
         EXPECT_FALSE(RemoveExistingPrinters(removed));
@@ -57,7 +57,7 @@ TEST(EngineStops, AListThatCannotBeHadIsSaidOnce) {
     }
     {
         // The print processor as the run installs it: asked for, then installed.
-        st::MessageCatcher messages;
+        st::RecordingFrontEnd messages;
         NoLists fault;
         const std::string name = Choices().PrinterInfo.PrintProcessor;
         EXPECT_FALSE(PrintProcessorExists(name) || InstallPrintProcessor());
@@ -76,7 +76,7 @@ TEST(EngineStops, ARunThatStopsLeavesNoDriverFilesInTheDriverDirectory) {
     Choices().gbTalkToPrinter = false;
     // Settings the platform cannot read stop the run at the printer check, after the copy.
     Choices().gstrSettings = "fast";
-    st::MessageCatcher messages;
+    st::RecordingFrontEnd messages;
     InstallRunState state;
     EXPECT_EQ(RunInstallationSteps(messages, state), InstallOutcome::Stopped);
     EXPECT_EQ(messages.ProgressSeen(),
