@@ -116,6 +116,16 @@ bool PrintRaw(const char* printer, const std::string& data) {
     return ok;
 }
 
+std::optional<InstalledPrinter> InstalledKx310(const std::string& name) {
+    auto printers = LocalPrinters();
+    const InstalledPrinter* printer = FindPrinter(printers, name);
+    if (!printer) return std::nullopt;
+    EXPECT_EQ(printer->port, "VESK");
+    EXPECT_EQ(printer->driver, "Kx310");
+    EXPECT_EQ(printer->processor, "Vesk Print Processor");
+    return *printer;
+}
+
 void InstallRun::SetUp() {
     ASSERT_TRUE(sim.present());
     // Windows lists its COM ports in the profile; a fresh Wine prefix lists none.

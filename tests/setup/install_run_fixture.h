@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "dialog_driver.h"
@@ -107,6 +108,11 @@ HWND WalkToFinish(HWND wizard, const Answers& answers);
 // The roll-paper form's registry value, as an earlier installation leaves it.
 bool FormValueExists();
 void PutFormValue();
+
+// The printer `name` as the installation creates it for the Kx310: on port VESK, with the
+// model's driver and the Vesk print processor (each checked); none when there is no such
+// printer.
+std::optional<InstalledPrinter> InstalledKx310(const std::string& name);
 
 // Sends `data` as a raw job through the spooler to `printer`.
 bool PrintRaw(const char* printer, const std::string& data);
