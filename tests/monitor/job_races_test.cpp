@@ -1,6 +1,6 @@
 // A job's calls against the spooler's other threads: the job's printer handle is used and
 // closed by one end of the job only, the port takes no new document while the failed one
-// still uses its printer, and the busy thread reads the device only once its flow is the
+// still uses its printer, a start that Shutdown overtakes goes no further, and the busy thread reads the device only once its flow is the
 // port's (a close on another thread then goes through the flow, never under the read).
 #include <windows.h>
 #include <winspool.h>
@@ -21,9 +21,11 @@ using vt::Monitor;
 namespace {
 
 // The fake spooler's services with one SetJobW (the first with the chosen command and level)
-// held inside the call until the test lets it go, and any ClosePrinter meanwhile counted.
-struct HeldSetJob {
-    explicit HeldSetJob(DWORD command, DWORD level) {
+// or the first OpenPrinterW held inside the call until the test lets it go, and any
+// ClosePrinter meanwhile counted.
+struct HeldCall {
+    static constexpr DWORD kOpenPrinter = 0xFFFFFFFF;  // as the command: hold OpenPrinterW
+    explicit HeldCall(DWORD command, DWORD level = 0) {
         Current() = this;
         heldCommand = command;
         heldLevel = level;
@@ -31,35 +33,44 @@ struct HeldSetJob {
         base = *original;
         table = base;
         table.SetJobW = SetJob;
+        table.OpenPrinterW = Open;
         table.ClosePrinter = Close;
         ReplaceSpoolerServices(&table);
     }
-    ~HeldSetJob() {
+    ~HeldCall() {
         SetEvent(release);
         ReplaceSpoolerServices(original);
         CloseHandle(inside);
         CloseHandle(release);
         Current() = nullptr;
     }
-    static HeldSetJob*& Current() {
-        static HeldSetJob* h = nullptr;
+    static HeldCall*& Current() {
+        static HeldCall* h = nullptr;
         return h;
     }
     static BOOL WINAPI SetJob(HANDLE printer, DWORD id, DWORD level, LPBYTE info, DWORD command) {
-        HeldSetJob* h = Current();
-        bool hold = command == h->heldCommand && level == h->heldLevel &&
-                    InterlockedExchange(&h->holds, 0) == 1;
-        if (hold) {
-            InterlockedIncrement(&h->inUse);
-            SetEvent(h->inside);
-            WaitForSingleObject(h->release, vt::kWaitMs);
-        }
+        HeldCall* h = Current();
+        bool hold = command == h->heldCommand && level == h->heldLevel && h->Hold();
         BOOL ok = h->base.SetJobW(printer, id, level, info, command);
         if (hold) InterlockedDecrement(&h->inUse);
         return ok;
     }
+    static BOOL WINAPI Open(LPWSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSW defaults) {
+        HeldCall* h = Current();
+        bool hold = h->heldCommand == kOpenPrinter && h->Hold();
+        BOOL ok = h->base.OpenPrinterW(name, printer, defaults);
+        if (hold) InterlockedDecrement(&h->inUse);
+        return ok;
+    }
+    bool Hold() {
+        if (InterlockedExchange(&holds, 0) != 1) return false;
+        InterlockedIncrement(&inUse);
+        SetEvent(inside);
+        WaitForSingleObject(release, vt::kWaitMs);
+        return true;
+    }
     static BOOL WINAPI Close(HANDLE printer) {
-        HeldSetJob* h = Current();
+        HeldCall* h = Current();
         if (h->inUse) InterlockedIncrement(&h->closedInUse);
         return h->base.ClosePrinter(printer);
     }
@@ -82,7 +93,7 @@ TEST(JobRaces, EndDocPortUsesThePrinterThatAClosePortOnAnotherThreadCannotClose)
     Monitor m;
     Job job(m, line);
     ASSERT_TRUE(job.started);
-    HeldSetJob held(JOB_CONTROL_SENT_TO_PRINTER, 0);
+    HeldCall held(JOB_CONTROL_SENT_TO_PRINTER, 0);
     {
         Background end([&] { m.table->pfnEndDocPort(job.port); });
         ASSERT_TRUE(held.WaitInside());
@@ -107,7 +118,7 @@ TEST(JobRaces, AFailedStartKeepsItsDocumentUntilItIsDoneWithThePrinter) {
     ReplaceLine(&refusing);
     Monitor m;
     HANDLE port = m.Open(L"VESK");
-    HeldSetJob held(0, 1);  // the job's status: offline
+    HeldCall held(0, 1);  // the job's status: offline
     BOOL second = TRUE;
     DWORD secondError = 0;
     {
@@ -128,6 +139,37 @@ TEST(JobRaces, AFailedStartKeepsItsDocumentUntilItIsDoneWithThePrinter) {
     EXPECT_EQ(spooler.Count(L"ClosePrinter"), 1);
     m.table->pfnClosePort(port);
     ReplaceLine(nullptr);
+}
+
+TEST(JobRaces, AStartThatShutdownOvertakesInOpenPrinterGoesNoFurther) {
+    // The monitor is shut down while the spooler opens the job's printer: the start finds
+    // its document ended, closes the printer it got and opens no device.
+    vt::FakeSpoolerInProcess spooler;
+    FakeLine line;
+    Monitor m;
+    vt::AnswerAsPrinter(line, "9600,N,8,1\r");
+    HANDLE port = m.Open(L"VESK");
+    LPMONITOR2 table = m.table;
+    HeldCall held(HeldCall::kOpenPrinter);
+    BOOL started = TRUE;
+    DWORD error = 0;
+    {
+        Background start([&] {
+            started = table->pfnStartDocPort(port, const_cast<LPWSTR>(L"Vesk Receipt"), 7, 1, nullptr);
+            error = GetLastError();
+        });
+        ASSERT_TRUE(held.WaitInside());
+        m.Shutdown();  // the spooler still holds the port
+        held.Release();
+        EXPECT_TRUE(start.Join(vt::kWaitMs));
+    }
+    EXPECT_FALSE(started);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_HANDLE)) << "as any start after Shutdown";
+    EXPECT_EQ(spooler.Count(L"OpenPrinterW Vesk Receipt ok"), 1) << vt::Narrow(spooler.Log());
+    EXPECT_EQ(spooler.Count(L"ClosePrinter"), 1) << "the printer handle was left open";
+    EXPECT_EQ(line.Opens(), 0) << "the job went on on a shut-down port";
+    EXPECT_EQ(line.Closes(), line.Opens());
+    EXPECT_TRUE(table->pfnClosePort(port));
 }
 
 namespace {
