@@ -242,10 +242,12 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
     bool kept = deviceHere && starting;
     if (kept) {
         // Published before its thread reads the device: from now on a close goes through the
-        // flow, which closes the device only after the thread's last read. Held, so that
-        // such a close cannot free the flow before its thread has been started.
+        // flow, which closes the device only after the thread's last read. Its thread starts
+        // in the same hold of the lock, so whoever takes the flow from the port (a close,
+        // Shutdown) finds the thread there to wait for. The thread takes no lock of the
+        // port's, so its start waits for nothing that waits for this lock.
         e->pFlow = flow;
-        HoldJobFlow(flow);
+        RunJobFlow(flow);
     } else if (deviceHere) {
         // The document ended without taking the device (it was claimed after the end had
         // closed the port's): the flow closes it.
@@ -260,8 +262,6 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
         SetLastError(starting ? ERROR_OPERATION_ABORTED : ERROR_INVALID_HANDLE);
         return FailStart(e);
     }
-    RunJobFlow(flow);
-    ReleaseJobFlow(flow);
     return TRUE;
 }
 

@@ -174,20 +174,37 @@ TEST(JobRaces, AStartThatShutdownOvertakesInOpenPrinterGoesNoFurther) {
 
 namespace {
 
-// The line of the test below: notes, at each read by a job's busy thread, whether the flow
+// The line of the tests below: notes, at each read by a job's busy thread, whether the flow
 // was already the port's. The settings query (the last read before the busy thread's) lets
-// a helper hold the port list's lock, as a close on another thread would, until the busy
-// thread reads or a while has passed.
+// a helper in, as a close on another thread would come, until the busy thread reads or a
+// while has passed.
 struct Watch {
     static inline PortEntry* entry = nullptr;
     static inline volatile LONG queried = 0, unpublishedReads = 0, busyReads = 0;
     static inline HANDLE lockWanted = nullptr, busyRead = nullptr;
+    static const LineOperations kLine;
+
+    static void Begin(HANDLE port) {
+        queried = 0;
+        unpublishedReads = 0;
+        busyReads = 0;
+        lockWanted = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        busyRead = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        entry = static_cast<PortEntry*>(port);
+        ReplaceLine(&kLine);
+    }
+    static void End() {
+        entry = nullptr;
+        ReplaceLine(&FakeLine::kOperations);
+        CloseHandle(lockWanted);
+        CloseHandle(busyRead);
+    }
 };
 
 BOOL WINAPI WatchedRead(HANDLE h, void* b, DWORD n, DWORD* r) {
     if (Watch::entry && InterlockedExchange(&Watch::queried, 1) == 0) {
         SetEvent(Watch::lockWanted);
-        Sleep(50);  // the helper takes the lock meanwhile; the query goes on without it
+        Sleep(50);  // the helper comes in meanwhile; the query goes on without it
     }
     return FakeLine::kOperations.read(h, b, n, r);
 }
@@ -201,25 +218,27 @@ BOOL WatchedReadOrStop(HANDLE h, void* b, DWORD n, DWORD* r, HANDLE stop) {
     return FakeLine::kOperations.readOrStop(h, b, n, r, stop);
 }
 
+const LineOperations Watch::kLine = [] {
+    LineOperations watched = FakeLine::kOperations;
+    watched.read = [](HANDLE h, void* b, DWORD n, DWORD* r) -> BOOL { return WatchedRead(h, b, n, r); };
+    watched.readOrStop = [](HANDLE h, void* b, DWORD n, DWORD* r, HANDLE stop) -> BOOL {
+        return WatchedReadOrStop(h, b, n, r, stop);
+    };
+    return watched;
+}();
+
 }  // namespace
 
 TEST(JobRaces, TheBusyThreadReadsOnlyOnceItsFlowIsThePorts) {
     vt::FakeSpoolerInProcess spooler;
     FakeLine line;
-    static LineOperations watched = FakeLine::kOperations;
-    watched.read = [](HANDLE h, void* b, DWORD n, DWORD* r) -> BOOL { return WatchedRead(h, b, n, r); };
-    watched.readOrStop = [](HANDLE h, void* b, DWORD n, DWORD* r, HANDLE stop) -> BOOL {
-        return WatchedReadOrStop(h, b, n, r, stop);
-    };
-    Watch::lockWanted = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    Watch::busyRead = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     Monitor m;
     vt::AnswerAsPrinter(line, "9600,N,8,1\r");
     HANDLE port = m.Open(L"VESK");
-    Watch::entry = static_cast<PortEntry*>(port);
-    ReplaceLine(&watched);
+    Watch::Begin(port);
     BOOL started = FALSE;
     {
+        // The helper holds the port list's lock, as a close on another thread would.
         Background locker([&] {
             if (WaitForSingleObject(Watch::lockWanted, vt::kWaitMs) != WAIT_OBJECT_0) return;
             VeskEnterSplSem();
@@ -234,9 +253,56 @@ TEST(JobRaces, TheBusyThreadReadsOnlyOnceItsFlowIsThePorts) {
     EXPECT_EQ(Watch::unpublishedReads, 0) << "the busy thread read a device whose flow nobody could stop";
     EXPECT_TRUE(m.table->pfnEndDocPort(port));
     EXPECT_TRUE(m.table->pfnClosePort(port));
-    Watch::entry = nullptr;
-    ReplaceLine(&FakeLine::kOperations);
+    Watch::End();
     EXPECT_EQ(line.Closes(), line.Opens());
-    CloseHandle(Watch::lockWanted);
-    CloseHandle(Watch::busyRead);
+}
+
+TEST(JobRaces, AFlowThatAnotherThreadCanTakeHasItsBusyThreadAlready) {
+    // A close or Shutdown that takes the port's flow waits for its busy thread; a flow found
+    // before that thread exists would let them return while the thread is yet to run. The
+    // start of a thread takes the loader lock (the thread's reference on the library): a
+    // helper holds it from the settings query on, keeping the busy thread from starting, and
+    // looks for the flow meanwhile as a close would.
+    using LockLoader = LONG(NTAPI*)(ULONG flags, ULONG* state, ULONG_PTR* cookie);
+    using UnlockLoader = LONG(NTAPI*)(ULONG flags, ULONG_PTR cookie);
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    auto lockLoader = reinterpret_cast<LockLoader>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")));
+    auto unlockLoader = reinterpret_cast<UnlockLoader>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")));
+    ASSERT_TRUE(lockLoader && unlockLoader);
+    constexpr ULONGLONG kLookMs = 500;
+    vt::FakeSpoolerInProcess spooler;
+    FakeLine line;
+    Monitor m;
+    vt::AnswerAsPrinter(line, "9600,N,8,1\r");
+    HANDLE port = m.Open(L"VESK");
+    Watch::Begin(port);
+    volatile LONG found = 0, threadless = 0;
+    BOOL started = FALSE;
+    {
+        Background looker([&] {
+            if (WaitForSingleObject(Watch::lockWanted, vt::kWaitMs) != WAIT_OBJECT_0) return;
+            ULONG_PTR cookie = 0;
+            lockLoader(0, nullptr, &cookie);
+            for (ULONGLONG end = GetTickCount64() + kLookMs; !found && GetTickCount64() < end; Sleep(1)) {
+                if (!TryEnterCriticalSection(&SpoolerSection)) continue;
+                if (JobFlow* flow = Watch::entry->pFlow) {
+                    found = 1;
+                    threadless = flow->thread.hThread == nullptr;
+                }
+                LeaveCriticalSection(&SpoolerSection);
+            }
+            unlockLoader(0, cookie);
+        });
+        started = m.table->pfnStartDocPort(port, const_cast<LPWSTR>(L"Vesk Receipt"), 7, 1, nullptr);
+        EXPECT_TRUE(looker.Join(vt::kWaitMs));
+    }
+    EXPECT_TRUE(started);
+    EXPECT_EQ(threadless, 0) << "a close could take the flow before its busy thread existed";
+    EXPECT_TRUE(vt::WaitUntil([] { return Watch::busyReads > 0; }, vt::kWaitMs));
+    EXPECT_TRUE(m.table->pfnEndDocPort(port));
+    EXPECT_TRUE(m.table->pfnClosePort(port));
+    Watch::End();
+    EXPECT_EQ(line.Closes(), line.Opens());
 }
