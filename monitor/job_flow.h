@@ -36,14 +36,17 @@ struct JobFlow {
 // does not run yet. Null when the flow's memory or events cannot be had (the device stays
 // the caller's).
 JobFlow* MakeJobFlow(HANDLE device, DWORD xoffLimitMs);
-// Starts the busy thread of a flow that has been published to the flow's other users. A
+// Starts the busy thread of a flow. A flow that others can reach is published and started in
+// one hold of the lock they take it under (SpoolerSection), so the thread handle is written
+// under that lock and whoever takes the flow, and stops it, sees the thread to wait for. A
 // thread that cannot be started leaves a flow without one (writes then pass unwatched), with
 // the debug trace "CreateThread (BussyThread) failed".
 void RunJobFlow(JobFlow* flow);
 // Both of the above, for a flow nobody else can reach yet.
 JobFlow* StartJobFlow(HANDLE device, DWORD xoffLimitMs);
 // Stops the busy thread (bounded), then lets go of the flow; the device closes with the last
-// user (null is allowed).
+// user (null is allowed). The thread handle it waits on is never written again once the flow
+// could be taken.
 void StopJobFlow(JobFlow* flow);
 // A user of the device of a running job takes the flow for the duration of its request.
 void HoldJobFlow(JobFlow* flow);

@@ -84,6 +84,12 @@ void ReleaseJob(PortEntry* e) {
     EndJob(e, TakeJob(e));
 }
 
+// The port is still in the document this start began: no Shutdown or close has ended it
+// meanwhile on another thread. The caller holds SpoolerSection.
+bool StillStarting(const PortEntry* e) {
+    return (e->Status & PORT_FLAG_IN_DOC) && !(e->Status & PORT_FLAG_SHUT_DOWN);
+}
+
 BOOL FailStart(PortEntry* e) {
     DWORD err = GetLastError();
     CloseDevice(e);
@@ -161,9 +167,24 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
     if (printerName) {
         const SpoolerServices& s = Spooler();
         if (!s.OpenPrinterW || !s.OpenPrinterW(printerName, &printer, nullptr)) return FailStart(e);
+        // Whoever ended the document while the spooler opened the printer has let go of the
+        // job already: the handle would be nobody's to close, and the job goes no further.
         VeskEnterSplSem();
-        e->hPrinter = printer;
+        bool starting = StillStarting(e);
+        if (starting) {
+            e->hPrinter = printer;
+        } else if (e->pPrinterName == name) {
+            e->pPrinterName = nullptr;  // stored after the end had taken the job's
+        } else {
+            name = nullptr;  // the end took it
+        }
         VeskLeaveSplSem();
+        if (!starting) {
+            if (s.ClosePrinter) s.ClosePrinter(printer);
+            if (name) GlobalFree(name);
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
     }
     // This thread's questions go through the job's printer; the spooler ends a job only
     // after its StartDocPort has returned.
@@ -216,24 +237,31 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
     }
     VeskEnterSplSem();
     // A close on another thread meanwhile took the device: the flow must not close it again.
-    bool kept = (e->Status & PORT_FLAG_OPEN) && e->hFile == flow->thread.hDevice;
+    bool deviceHere = (e->Status & PORT_FLAG_OPEN) && e->hFile == flow->thread.hDevice;
+    bool starting = StillStarting(e);
+    bool kept = deviceHere && starting;
     if (kept) {
         // Published before its thread reads the device: from now on a close goes through the
-        // flow, which closes the device only after the thread's last read. Held, so that
-        // such a close cannot free the flow before its thread has been started.
+        // flow, which closes the device only after the thread's last read. Its thread starts
+        // in the same hold of the lock, so whoever takes the flow from the port (a close,
+        // Shutdown) finds the thread there to wait for. The thread takes no lock of the
+        // port's, so its start waits for nothing that waits for this lock.
         e->pFlow = flow;
-        HoldJobFlow(flow);
+        RunJobFlow(flow);
+    } else if (deviceHere) {
+        // The document ended without taking the device (it was claimed after the end had
+        // closed the port's): the flow closes it.
+        e->hFile = INVALID_HANDLE_VALUE;
+        e->Status &= ~PORT_FLAG_OPEN;
     } else {
         flow->thread.ownsDevice = 0;
     }
     VeskLeaveSplSem();
     if (!kept) {
         StopJobFlow(flow);
-        SetLastError(ERROR_OPERATION_ABORTED);
+        SetLastError(starting ? ERROR_OPERATION_ABORTED : ERROR_INVALID_HANDLE);
         return FailStart(e);
     }
-    RunJobFlow(flow);
-    ReleaseJobFlow(flow);
     return TRUE;
 }
 

@@ -125,6 +125,15 @@ private:
 
 // A notice on the desktop, shown from a thread of its own so that the thread that reports
 // never waits for the user. The thread holds the library until the box is gone.
+//
+// One notice at a time: a spooler whose jobs fail one after another would otherwise start a
+// thread per failure, each holding the library and its box up to the deadline. A notice that
+// comes while one is up is dropped, not queued: it would show only once the one before had
+// gone, up to a deadline later, about a job long over, and the box on the screen already
+// tells the user the printer needs them. The debugger hears of each one dropped.
+volatile LONG g_noticeUp = 0;
+volatile LONG g_noticesDropped = 0;
+
 struct Notice {
     MonitorThread thread;
     LPWSTR caption;
@@ -138,16 +147,28 @@ DWORD ShowNotice(MonitorThread* t) {
     return 0;
 }
 
+// The notice's last holder: its box is gone (or was never shown), so the next may come.
 void DestroyNotice(MonitorThread* t) {
     CloseMonitorThreadHandles(t);
     GlobalFree(t);
+    InterlockedExchange(&g_noticeUp, 0);
 }
 
 void NoticeOnItsOwnThread(LPCWSTR text, LPCWSTR caption) {
+    if (InterlockedCompareExchange(&g_noticeUp, 1, 0) != 0) {
+        WCHAR trace[96];
+        wsprintfW(trace, L"Notice not shown, another is up (%ld dropped)",
+                  InterlockedIncrement(&g_noticesDropped));
+        OutputDebugStringW(trace);
+        return;
+    }
     SIZE_T textChars = lstrlenW(text) + 1, captionChars = lstrlenW(caption) + 1;
     auto* n = static_cast<Notice*>(
         GlobalAlloc(GPTR, sizeof(Notice) + (textChars + captionChars) * sizeof(WCHAR)));
-    if (!n) return;
+    if (!n) {
+        InterlockedExchange(&g_noticeUp, 0);
+        return;
+    }
     CopyMemory(n->text, text, textChars * sizeof(WCHAR));
     n->caption = n->text + textChars;
     CopyMemory(n->caption, caption, captionChars * sizeof(WCHAR));

@@ -19,14 +19,17 @@ void RestoreClient(HANDLE token) {
     if (impersonate && token) impersonate(token);
 }
 
-// Marks the entry's device open unless another entry of the list has it open for a job.
-// Wine lets a second handle open a COM port that another holds; Windows does not.
-bool ClaimDevice(PortEntry* entry) {
+// Marks the entry's device open unless another entry of the list has it open for a job
+// (ERROR_BUSY; Wine lets a second handle open a COM port that another holds, Windows does
+// not), or the monitor has been shut down under the entry (ERROR_INVALID_HANDLE: it is in
+// no list any more, and its job ended with the monitor). 0 when claimed.
+DWORD ClaimDevice(PortEntry* entry) {
     vesk::CriticalSectionLock lock(SpoolerSection);
+    if (entry->Status & PORT_FLAG_SHUT_DOWN) return ERROR_INVALID_HANDLE;
     for (PortEntry* e = entry->pList ? entry->pList->pFirst : nullptr; e; e = e->pNext)
-        if (e != entry && (e->Status & PORT_FLAG_OPEN)) return false;
+        if (e != entry && (e->Status & PORT_FLAG_OPEN)) return ERROR_BUSY;
     entry->Status |= PORT_FLAG_OPEN;
-    return true;
+    return 0;
 }
 
 DeviceCreateFunction g_createDevice = CreateFileW;
@@ -58,10 +61,11 @@ BOOL ValidateDosDevicePort(PortEntry* entry, DWORD* blockSize) {
     }
 
     BOOL result = FALSE;
-    if (!ClaimDevice(entry)) {
+    if (DWORD refused = ClaimDevice(entry)) {
         // All VESK ports share the one COM port, and another port's job holds it: this job
-        // waits its turn. That is no trouble of this port's to tell anyone about.
-        SetLastError(ERROR_BUSY);
+        // waits its turn. That is no trouble of this port's to tell anyone about, and
+        // neither is a port whose monitor has gone.
+        SetLastError(refused);
     } else {
         // The platform resolves a plain COM name as a device only for COM1..COM9; from COM10
         // the plain name is a file name, so the device namespace form is used for every port.

@@ -10,7 +10,9 @@
 // Opens and configures the device for a job into entry->hFile, and sets PORT_FLAG_OPEN. The
 // device is opened by its name in the device namespace (\\.\COM12): the plain name reaches
 // only COM1..COM9. `blockSize` (may be null) receives the wake-up block size once the line is
-// configured. Without readable settings it fails with their error and opens nothing.
+// configured. Without readable settings it fails with their error and opens nothing; so it
+// does with ERROR_BUSY while another port's job holds the device, and with
+// ERROR_INVALID_HANDLE on an entry that Shutdown left to the spooler.
 BOOL ValidateDosDevicePort(PortEntry* entry, DWORD* blockSize);
 
 // The CreateFileW behind the job's open, so that a test can see the name the job opens

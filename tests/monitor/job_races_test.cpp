@@ -1,6 +1,6 @@
 // A job's calls against the spooler's other threads: the job's printer handle is used and
 // closed by one end of the job only, the port takes no new document while the failed one
-// still uses its printer, and the busy thread reads the device only once its flow is the
+// still uses its printer, a start that Shutdown overtakes goes no further, and the busy thread reads the device only once its flow is the
 // port's (a close on another thread then goes through the flow, never under the read).
 #include <windows.h>
 #include <winspool.h>
@@ -21,9 +21,11 @@ using vt::Monitor;
 namespace {
 
 // The fake spooler's services with one SetJobW (the first with the chosen command and level)
-// held inside the call until the test lets it go, and any ClosePrinter meanwhile counted.
-struct HeldSetJob {
-    explicit HeldSetJob(DWORD command, DWORD level) {
+// or the first OpenPrinterW held inside the call until the test lets it go, and any
+// ClosePrinter meanwhile counted.
+struct HeldCall {
+    static constexpr DWORD kOpenPrinter = 0xFFFFFFFF;  // as the command: hold OpenPrinterW
+    explicit HeldCall(DWORD command, DWORD level = 0) {
         Current() = this;
         heldCommand = command;
         heldLevel = level;
@@ -31,35 +33,44 @@ struct HeldSetJob {
         base = *original;
         table = base;
         table.SetJobW = SetJob;
+        table.OpenPrinterW = Open;
         table.ClosePrinter = Close;
         ReplaceSpoolerServices(&table);
     }
-    ~HeldSetJob() {
+    ~HeldCall() {
         SetEvent(release);
         ReplaceSpoolerServices(original);
         CloseHandle(inside);
         CloseHandle(release);
         Current() = nullptr;
     }
-    static HeldSetJob*& Current() {
-        static HeldSetJob* h = nullptr;
+    static HeldCall*& Current() {
+        static HeldCall* h = nullptr;
         return h;
     }
     static BOOL WINAPI SetJob(HANDLE printer, DWORD id, DWORD level, LPBYTE info, DWORD command) {
-        HeldSetJob* h = Current();
-        bool hold = command == h->heldCommand && level == h->heldLevel &&
-                    InterlockedExchange(&h->holds, 0) == 1;
-        if (hold) {
-            InterlockedIncrement(&h->inUse);
-            SetEvent(h->inside);
-            WaitForSingleObject(h->release, vt::kWaitMs);
-        }
+        HeldCall* h = Current();
+        bool hold = command == h->heldCommand && level == h->heldLevel && h->Hold();
         BOOL ok = h->base.SetJobW(printer, id, level, info, command);
         if (hold) InterlockedDecrement(&h->inUse);
         return ok;
     }
+    static BOOL WINAPI Open(LPWSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSW defaults) {
+        HeldCall* h = Current();
+        bool hold = h->heldCommand == kOpenPrinter && h->Hold();
+        BOOL ok = h->base.OpenPrinterW(name, printer, defaults);
+        if (hold) InterlockedDecrement(&h->inUse);
+        return ok;
+    }
+    bool Hold() {
+        if (InterlockedExchange(&holds, 0) != 1) return false;
+        InterlockedIncrement(&inUse);
+        SetEvent(inside);
+        WaitForSingleObject(release, vt::kWaitMs);
+        return true;
+    }
     static BOOL WINAPI Close(HANDLE printer) {
-        HeldSetJob* h = Current();
+        HeldCall* h = Current();
         if (h->inUse) InterlockedIncrement(&h->closedInUse);
         return h->base.ClosePrinter(printer);
     }
@@ -82,7 +93,7 @@ TEST(JobRaces, EndDocPortUsesThePrinterThatAClosePortOnAnotherThreadCannotClose)
     Monitor m;
     Job job(m, line);
     ASSERT_TRUE(job.started);
-    HeldSetJob held(JOB_CONTROL_SENT_TO_PRINTER, 0);
+    HeldCall held(JOB_CONTROL_SENT_TO_PRINTER, 0);
     {
         Background end([&] { m.table->pfnEndDocPort(job.port); });
         ASSERT_TRUE(held.WaitInside());
@@ -107,7 +118,7 @@ TEST(JobRaces, AFailedStartKeepsItsDocumentUntilItIsDoneWithThePrinter) {
     ReplaceLine(&refusing);
     Monitor m;
     HANDLE port = m.Open(L"VESK");
-    HeldSetJob held(0, 1);  // the job's status: offline
+    HeldCall held(0, 1);  // the job's status: offline
     BOOL second = TRUE;
     DWORD secondError = 0;
     {
@@ -130,22 +141,70 @@ TEST(JobRaces, AFailedStartKeepsItsDocumentUntilItIsDoneWithThePrinter) {
     ReplaceLine(nullptr);
 }
 
+TEST(JobRaces, AStartThatShutdownOvertakesInOpenPrinterGoesNoFurther) {
+    // The monitor is shut down while the spooler opens the job's printer: the start finds
+    // its document ended, closes the printer it got and opens no device.
+    vt::FakeSpoolerInProcess spooler;
+    FakeLine line;
+    Monitor m;
+    vt::AnswerAsPrinter(line, "9600,N,8,1\r");
+    HANDLE port = m.Open(L"VESK");
+    LPMONITOR2 table = m.table;
+    HeldCall held(HeldCall::kOpenPrinter);
+    BOOL started = TRUE;
+    DWORD error = 0;
+    {
+        Background start([&] {
+            started = table->pfnStartDocPort(port, const_cast<LPWSTR>(L"Vesk Receipt"), 7, 1, nullptr);
+            error = GetLastError();
+        });
+        ASSERT_TRUE(held.WaitInside());
+        m.Shutdown();  // the spooler still holds the port
+        held.Release();
+        EXPECT_TRUE(start.Join(vt::kWaitMs));
+    }
+    EXPECT_FALSE(started);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_HANDLE)) << "as any start after Shutdown";
+    EXPECT_EQ(spooler.Count(L"OpenPrinterW Vesk Receipt ok"), 1) << vt::Narrow(spooler.Log());
+    EXPECT_EQ(spooler.Count(L"ClosePrinter"), 1) << "the printer handle was left open";
+    EXPECT_EQ(line.Opens(), 0) << "the job went on on a shut-down port";
+    EXPECT_EQ(line.Closes(), line.Opens());
+    EXPECT_TRUE(table->pfnClosePort(port));
+}
+
 namespace {
 
-// The line of the test below: notes, at each read by a job's busy thread, whether the flow
+// The line of the tests below: notes, at each read by a job's busy thread, whether the flow
 // was already the port's. The settings query (the last read before the busy thread's) lets
-// a helper hold the port list's lock, as a close on another thread would, until the busy
-// thread reads or a while has passed.
+// a helper in, as a close on another thread would come, until the busy thread reads or a
+// while has passed.
 struct Watch {
     static inline PortEntry* entry = nullptr;
     static inline volatile LONG queried = 0, unpublishedReads = 0, busyReads = 0;
     static inline HANDLE lockWanted = nullptr, busyRead = nullptr;
+    static const LineOperations kLine;
+
+    static void Begin(HANDLE port) {
+        queried = 0;
+        unpublishedReads = 0;
+        busyReads = 0;
+        lockWanted = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        busyRead = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        entry = static_cast<PortEntry*>(port);
+        ReplaceLine(&kLine);
+    }
+    static void End() {
+        entry = nullptr;
+        ReplaceLine(&FakeLine::kOperations);
+        CloseHandle(lockWanted);
+        CloseHandle(busyRead);
+    }
 };
 
 BOOL WINAPI WatchedRead(HANDLE h, void* b, DWORD n, DWORD* r) {
     if (Watch::entry && InterlockedExchange(&Watch::queried, 1) == 0) {
         SetEvent(Watch::lockWanted);
-        Sleep(50);  // the helper takes the lock meanwhile; the query goes on without it
+        Sleep(50);  // the helper comes in meanwhile; the query goes on without it
     }
     return FakeLine::kOperations.read(h, b, n, r);
 }
@@ -159,25 +218,27 @@ BOOL WatchedReadOrStop(HANDLE h, void* b, DWORD n, DWORD* r, HANDLE stop) {
     return FakeLine::kOperations.readOrStop(h, b, n, r, stop);
 }
 
+const LineOperations Watch::kLine = [] {
+    LineOperations watched = FakeLine::kOperations;
+    watched.read = [](HANDLE h, void* b, DWORD n, DWORD* r) -> BOOL { return WatchedRead(h, b, n, r); };
+    watched.readOrStop = [](HANDLE h, void* b, DWORD n, DWORD* r, HANDLE stop) -> BOOL {
+        return WatchedReadOrStop(h, b, n, r, stop);
+    };
+    return watched;
+}();
+
 }  // namespace
 
 TEST(JobRaces, TheBusyThreadReadsOnlyOnceItsFlowIsThePorts) {
     vt::FakeSpoolerInProcess spooler;
     FakeLine line;
-    static LineOperations watched = FakeLine::kOperations;
-    watched.read = [](HANDLE h, void* b, DWORD n, DWORD* r) -> BOOL { return WatchedRead(h, b, n, r); };
-    watched.readOrStop = [](HANDLE h, void* b, DWORD n, DWORD* r, HANDLE stop) -> BOOL {
-        return WatchedReadOrStop(h, b, n, r, stop);
-    };
-    Watch::lockWanted = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    Watch::busyRead = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     Monitor m;
     vt::AnswerAsPrinter(line, "9600,N,8,1\r");
     HANDLE port = m.Open(L"VESK");
-    Watch::entry = static_cast<PortEntry*>(port);
-    ReplaceLine(&watched);
+    Watch::Begin(port);
     BOOL started = FALSE;
     {
+        // The helper holds the port list's lock, as a close on another thread would.
         Background locker([&] {
             if (WaitForSingleObject(Watch::lockWanted, vt::kWaitMs) != WAIT_OBJECT_0) return;
             VeskEnterSplSem();
@@ -192,9 +253,56 @@ TEST(JobRaces, TheBusyThreadReadsOnlyOnceItsFlowIsThePorts) {
     EXPECT_EQ(Watch::unpublishedReads, 0) << "the busy thread read a device whose flow nobody could stop";
     EXPECT_TRUE(m.table->pfnEndDocPort(port));
     EXPECT_TRUE(m.table->pfnClosePort(port));
-    Watch::entry = nullptr;
-    ReplaceLine(&FakeLine::kOperations);
+    Watch::End();
     EXPECT_EQ(line.Closes(), line.Opens());
-    CloseHandle(Watch::lockWanted);
-    CloseHandle(Watch::busyRead);
+}
+
+TEST(JobRaces, AFlowThatAnotherThreadCanTakeHasItsBusyThreadAlready) {
+    // A close or Shutdown that takes the port's flow waits for its busy thread; a flow found
+    // before that thread exists would let them return while the thread is yet to run. The
+    // start of a thread takes the loader lock (the thread's reference on the library): a
+    // helper holds it from the settings query on, keeping the busy thread from starting, and
+    // looks for the flow meanwhile as a close would.
+    using LockLoader = LONG(NTAPI*)(ULONG flags, ULONG* state, ULONG_PTR* cookie);
+    using UnlockLoader = LONG(NTAPI*)(ULONG flags, ULONG_PTR cookie);
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    auto lockLoader = reinterpret_cast<LockLoader>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")));
+    auto unlockLoader = reinterpret_cast<UnlockLoader>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")));
+    ASSERT_TRUE(lockLoader && unlockLoader);
+    constexpr ULONGLONG kLookMs = 500;
+    vt::FakeSpoolerInProcess spooler;
+    FakeLine line;
+    Monitor m;
+    vt::AnswerAsPrinter(line, "9600,N,8,1\r");
+    HANDLE port = m.Open(L"VESK");
+    Watch::Begin(port);
+    volatile LONG found = 0, threadless = 0;
+    BOOL started = FALSE;
+    {
+        Background looker([&] {
+            if (WaitForSingleObject(Watch::lockWanted, vt::kWaitMs) != WAIT_OBJECT_0) return;
+            ULONG_PTR cookie = 0;
+            lockLoader(0, nullptr, &cookie);
+            for (ULONGLONG end = GetTickCount64() + kLookMs; !found && GetTickCount64() < end; Sleep(1)) {
+                if (!TryEnterCriticalSection(&SpoolerSection)) continue;
+                if (JobFlow* flow = Watch::entry->pFlow) {
+                    found = 1;
+                    threadless = flow->thread.hThread == nullptr;
+                }
+                LeaveCriticalSection(&SpoolerSection);
+            }
+            unlockLoader(0, cookie);
+        });
+        started = m.table->pfnStartDocPort(port, const_cast<LPWSTR>(L"Vesk Receipt"), 7, 1, nullptr);
+        EXPECT_TRUE(looker.Join(vt::kWaitMs));
+    }
+    EXPECT_TRUE(started);
+    EXPECT_EQ(threadless, 0) << "a close could take the flow before its busy thread existed";
+    EXPECT_TRUE(vt::WaitUntil([] { return Watch::busyReads > 0; }, vt::kWaitMs));
+    EXPECT_TRUE(m.table->pfnEndDocPort(port));
+    EXPECT_TRUE(m.table->pfnClosePort(port));
+    Watch::End();
+    EXPECT_EQ(line.Closes(), line.Opens());
 }

@@ -1,6 +1,6 @@
 // The monitor's message boxes on the desktop (outside the service session), with a short
-// deadline: a question nobody answers counts as declined whatever its buttons, and a notice
-// never holds the thread that gives it.
+// deadline: a question nobody answers counts as declined whatever its buttons, a notice
+// never holds the thread that gives it, and only one notice is up at a time.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -42,6 +42,15 @@ bool Shown(const wchar_t* caption) {
     return FindWindowW(L"#32770", caption) != nullptr;
 }
 
+// Gives a notice once the one before has let go: its thread frees the place just after its
+// box has gone.
+bool GiveNotice(const wchar_t* caption) {
+    return vt::WaitUntil([&] {
+        if (!Shown(caption)) TellUser(L"The device cannot be opened.", caption);
+        return Shown(caption);
+    });
+}
+
 }  // namespace
 
 TEST(PromptWindows, TheDeadlineEndsEveryKindOfQuestionAsDeclined) {
@@ -62,4 +71,25 @@ TEST(PromptWindows, ANoticeDoesNotHoldTheThreadThatGivesIt) {
     // Back already, while the notice is on the screen; it goes with its own deadline.
     EXPECT_TRUE(vt::WaitUntil([] { return Shown(L"Vesk notice"); }, vt::kWaitMs));
     EXPECT_TRUE(vt::WaitUntil([] { return !Shown(L"Vesk notice"); }, vt::kWaitMs));
+}
+
+TEST(PromptWindows, OneNoticeIsUpAtATimeAndTheOnesMeanwhileAreDropped) {
+    // Jobs failing one after another: one box (and one thread) at a time, not one for each.
+    ShortDeadline deadline(1500);
+    ASSERT_TRUE(GiveNotice(L"Vesk notice 1"));
+    TellUser(L"The device cannot be opened.", L"Vesk notice 2");
+    TellUser(L"The device cannot be opened.", L"Vesk notice 3");
+    bool others = false;
+    EXPECT_TRUE(vt::WaitUntil([&] {
+        others = others || Shown(L"Vesk notice 2") || Shown(L"Vesk notice 3");
+        return !Shown(L"Vesk notice 1");
+    }));
+    EXPECT_FALSE(others) << "a second notice came up beside the first";
+    // Dropped, not kept for later: once the first has gone the next one given shows, alone.
+    EXPECT_TRUE(GiveNotice(L"Vesk notice 4"));
+    EXPECT_TRUE(vt::WaitUntil([&] {
+        others = others || Shown(L"Vesk notice 2") || Shown(L"Vesk notice 3");
+        return !Shown(L"Vesk notice 4");
+    }));
+    EXPECT_FALSE(others) << "a dropped notice came up later";
 }

@@ -193,7 +193,7 @@ TEST_F(SerialOpen, DeviceOpenFailureShowsTheSystemsText) {
     EXPECT_FALSE(prompts.questions[0].text.empty());
 }
 
-TEST_F(SerialOpen, AFailedOpenLetsGoOfTheDeviceBeforeItTellsAndABusyOneTellsNobody) {
+TEST_F(SerialOpen, AFailedOpenLetsGoOfTheDeviceBeforeItTellsAndABusyOrShutDownPortTellsNobody) {
     // A device another program holds: the notice comes with the claim already given up, so
     // the other ports' jobs and DeletePort never wait for the user to read it.
     Store(L"COM1:,9600,n,8,1");
@@ -228,6 +228,19 @@ TEST_F(SerialOpen, AFailedOpenLetsGoOfTheDeviceBeforeItTellsAndABusyOneTellsNobo
     EXPECT_EQ(prompts.questions.size(), 1u) << "no second notice";
     entry->Status = 0;
     VeskDeletePortEntry(&list, L"VESK2");
+
+    // An entry that Shutdown left to the spooler is in no list: its job ended with the
+    // monitor, and the device (which the simulator would open) stays closed.
+    entry->pList = nullptr;
+    entry->Status = PORT_FLAG_SHUT_DOWN;
+    SetLastError(0);
+    EXPECT_FALSE(ValidateDosDevicePort(entry, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(entry->hFile, INVALID_HANDLE_VALUE) << "a shut-down port opened the device";
+    EXPECT_EQ(entry->Status, PORT_FLAG_SHUT_DOWN);
+    EXPECT_EQ(prompts.questions.size(), 1u);
+    entry->pList = &list;
+    entry->Status = 0;
 }
 
 TEST_F(SerialOpen, SettingsOpenGoesThroughTheNonspooledName) {
