@@ -13,9 +13,9 @@ function(vesk_delay_import target library dll)
     set(dir ${CMAKE_BINARY_DIR}/delay-import)
     set(def ${dir}/${library}.def)
     set(out ${dir}/lib${library}_delay.a)
-    # Libraries that bind ${library} late (setup's engine) take the delay-import library
-    # instead of the import library where the program asks for it (see setup/engine).
-    set_property(TARGET ${target} PROPERTY VESK_DELAY_IMPORTS ON)
+    # Libraries that bind ${library} late (setup's engine) take its delay-import library
+    # instead of its import library in a program that asks for it (see setup/engine).
+    set_property(TARGET ${target} PROPERTY VESK_DELAY_IMPORT_${library} ON)
     if(TARGET ${library}_delay_import)
         add_dependencies(${target} ${library}_delay_import)
         target_link_libraries(${target} PRIVATE ${out} delayimp)

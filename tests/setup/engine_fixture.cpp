@@ -32,6 +32,22 @@ int CatchMessage(HWND, const char* text, UINT type) {
     return answer;
 }
 
+// Beneath every test's own front end: what the engine tells or asks where no test expects it
+// fails the test that caused it, instead of being lost to the front end that declines all.
+class UnexpectedFrontEnd : public InstallFrontEnd {
+public:
+    int Ask(const std::string& text, UINT type) override {
+        ADD_FAILURE() << "the engine told or asked no front end of the test's: " << text;
+        return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
+    }
+    bool AskPortSettings(const std::string& portName, COMMCONFIG&) override {
+        ADD_FAILURE() << "the engine asked no front end of the test's for " << portName << "'s settings";
+        return false;
+    }
+    void Progress(InstallProgress) override {}
+} g_unexpected;
+FrontEndScope g_beneathEveryTest(g_unexpected);
+
 // How long one run of the step runner may take.
 constexpr DWORD kStepRunLimitMs = 60000;
 
