@@ -72,20 +72,30 @@ BOOL ValidateDosDevicePort(PortEntry* entry, DWORD* blockSize) {
         // The profile's "ports" entry is still looked up by the plain name.
         WCHAR device[4 + ARRAYSIZE(settings.ComName)];
         vesk::ConcatBounded<WCHAR>(device, ARRAYSIZE(device), {L"\\\\.\\", settings.ComName});
-        entry->hFile = g_createDevice(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL,
-                                      nullptr);
-        bool opened = entry->hFile != INVALID_HANDLE_VALUE;
-        if (opened)
-            result = ConfigureLine(entry->hFile, settings.pConfig->dcb, settings.ComName,
-                                   blockSize);
-        if (!result) {
-            // The claim goes before anything is shown: the other ports' jobs and DeletePort
-            // must not wait for the user to read the notice.
-            DWORD openError = GetLastError();
-            VeskEnterSplSem();
+        HANDLE handle = g_createDevice(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL,
+                                       nullptr);
+        bool opened = handle != INVALID_HANDLE_VALUE;
+        if (opened) result = ConfigureLine(handle, settings.pConfig->dcb, settings.ComName, blockSize);
+        DWORD openError = GetLastError();
+        // The entry gets the device only configured, and only while its claim stands: a close
+        // or Shutdown on another thread meanwhile took the claim back and found no device to
+        // close, so this one is ours to close. The claim goes before anything is shown: the
+        // other ports' jobs and DeletePort must not wait for the user to read the notice.
+        VeskEnterSplSem();
+        bool shutDown = (entry->Status & PORT_FLAG_SHUT_DOWN) != 0;
+        bool claimed = (entry->Status & PORT_FLAG_OPEN) && !shutDown;
+        if (result && claimed)
+            entry->hFile = handle;
+        else
             entry->Status &= ~PORT_FLAG_OPEN;
-            VeskLeaveSplSem();
+        VeskLeaveSplSem();
+        if (result && !claimed) {
+            result = FALSE;
+            openError = shutDown ? ERROR_INVALID_HANDLE : ERROR_OPERATION_ABORTED;
+        }
+        if (!result) {
+            if (opened) CloseHandle(handle);
             if (!opened) ReportDeviceOpenFailure(openError);
             SetLastError(openError);
         }

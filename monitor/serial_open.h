@@ -12,7 +12,11 @@
 // only COM1..COM9. `blockSize` (may be null) receives the wake-up block size once the line is
 // configured. Without readable settings it fails with their error and opens nothing; so it
 // does with ERROR_BUSY while another port's job holds the device, and with
-// ERROR_INVALID_HANDLE on an entry that Shutdown left to the spooler.
+// ERROR_INVALID_HANDLE on an entry that Shutdown left to the spooler. The entry gets the
+// device (under SpoolerSection) only once it is configured and while the claim still stands:
+// when a close or Shutdown took the claim back meanwhile, it closes the device itself and
+// fails with ERROR_OPERATION_ABORTED (ERROR_INVALID_HANDLE after Shutdown). On any failure
+// the entry has no device.
 BOOL ValidateDosDevicePort(PortEntry* entry, DWORD* blockSize);
 
 // The CreateFileW behind the job's open, so that a test can see the name the job opens

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "job_path.h"
 #include "long_dos_names.h"
 #include "monitor_state.h"
 #include "port_list.h"
@@ -92,6 +93,24 @@ struct OpenedNames {
                                 DWORD disposition, DWORD flags, HANDLE templateFile) {
         names().push_back(name);
         return CreateFileW(name, access, share, sa, disposition, flags, templateFile);
+    }
+};
+
+// Opens the job's device and, before handing it back, has a ClosePort of `port` run on
+// another thread, as if it came while the platform opened the device.
+struct ClosingDuringOpen {
+    static inline PortEntry* port = nullptr;
+    static inline HANDLE opened = INVALID_HANDLE_VALUE;
+    static inline bool closed = false;
+    static HANDLE WINAPI Create(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                                DWORD disposition, DWORD flags, HANDLE templateFile) {
+        opened = CreateFileW(name, access, share, sa, disposition, flags, templateFile);
+        HANDLE close = CreateThread(nullptr, 0, [](void*) WINAPI -> DWORD {
+            return VeskClosePort(port);
+        }, nullptr, 0, nullptr);
+        closed = close && WaitForSingleObject(close, 5000) == WAIT_OBJECT_0;
+        if (close) CloseHandle(close);
+        return opened;
     }
 };
 
@@ -241,6 +260,30 @@ TEST_F(SerialOpen, AFailedOpenLetsGoOfTheDeviceBeforeItTellsAndABusyOrShutDownPo
     EXPECT_EQ(prompts.questions.size(), 1u);
     entry->pList = &list;
     entry->Status = 0;
+}
+
+TEST_F(SerialOpen, AnOpenWhoseClaimAClosePortTookBackClosesItsDevice) {
+    // ClosePort runs on another thread while the job's open is in the platform's CreateFileW
+    // (the claim is made, the device is not yet the entry's): the close finds no device, so
+    // the open must not hand one to the entry afterwards, with nobody left to close it.
+    Store(L"COM1:,9600,n,8,1");
+    ClosingDuringOpen::port = entry;
+    ReplaceJobDeviceCreate(&ClosingDuringOpen::Create);
+    SetLastError(0);
+    BOOL result = ValidateDosDevicePort(entry, nullptr);
+    DWORD error = GetLastError();
+    DWORD flags = 0;
+    bool deviceOpen = GetHandleInformation(ClosingDuringOpen::opened, &flags) != FALSE;
+    ReplaceJobDeviceCreate(nullptr);
+    ASSERT_NE(ClosingDuringOpen::opened, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(ClosingDuringOpen::closed) << "ClosePort waited for the open";
+    EXPECT_FALSE(result);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    EXPECT_EQ(entry->hFile, INVALID_HANDLE_VALUE) << "the closed port was given a device";
+    EXPECT_EQ(entry->Status & PORT_FLAG_OPEN, 0u);
+    EXPECT_FALSE(deviceOpen) << "the device was left open";
+    if (deviceOpen && entry->hFile != ClosingDuringOpen::opened) CloseHandle(ClosingDuringOpen::opened);
+    EXPECT_TRUE(prompts.questions.empty());
 }
 
 TEST_F(SerialOpen, SettingsOpenGoesThroughTheNonspooledName) {
