@@ -25,14 +25,22 @@ PortEntry* Entry(HANDLE port) {
 }
 
 // Takes the device and its flow from the entry, then stops the busy thread; the device closes
-// when the flow's last user lets go (at once, unless a request on it is still running).
-void CloseDevice(PortEntry* e) {
+// when the flow's last user lets go (at once, unless a request on it is still running). A
+// device that a start is using outside the lock (PORT_FLAG_STARTING) is left to that start,
+// marked: closed here, it would go under the start's wake-up, and its handle value could be
+// reused by another open meanwhile. `byStart` is the start letting go of its own.
+void CloseDevice(PortEntry* e, bool byStart = false) {
     VeskEnterSplSem();
+    if (!byStart && (e->Status & PORT_FLAG_STARTING)) {
+        e->Status |= PORT_FLAG_ENDED;
+        VeskLeaveSplSem();
+        return;
+    }
     JobFlow* flow = e->pFlow;
     HANDLE device = e->hFile;
     e->pFlow = nullptr;
     e->hFile = INVALID_HANDLE_VALUE;
-    e->Status &= ~PORT_FLAG_OPEN;
+    e->Status &= ~(PORT_FLAG_OPEN | PORT_FLAG_STARTING | PORT_FLAG_ENDED);
     VeskLeaveSplSem();
     if (flow)
         StopJobFlow(flow);
@@ -87,12 +95,28 @@ void ReleaseJob(PortEntry* e) {
 // The port is still in the document this start began: no Shutdown or close has ended it
 // meanwhile on another thread. The caller holds SpoolerSection.
 bool StillStarting(const PortEntry* e) {
-    return (e->Status & PORT_FLAG_IN_DOC) && !(e->Status & PORT_FLAG_SHUT_DOWN);
+    return (e->Status & PORT_FLAG_IN_DOC) &&
+           !(e->Status & (PORT_FLAG_SHUT_DOWN | PORT_FLAG_ENDED));
+}
+
+// Before the start touches the device: marks the device as the start's (PORT_FLAG_STARTING)
+// while the document is still the start's. Otherwise the start closes the device itself
+// and fails with ERROR_INVALID_HANDLE after Shutdown, ERROR_OPERATION_ABORTED after a close.
+bool GoOnStarting(PortEntry* e) {
+    VeskEnterSplSem();
+    bool starting = StillStarting(e);
+    bool shutDown = (e->Status & PORT_FLAG_SHUT_DOWN) != 0;
+    if (starting) e->Status |= PORT_FLAG_STARTING;
+    VeskLeaveSplSem();
+    if (starting) return true;
+    CloseDevice(e, true);
+    SetLastError(shutDown ? ERROR_INVALID_HANDLE : ERROR_OPERATION_ABORTED);
+    return false;
 }
 
 BOOL FailStart(PortEntry* e) {
     DWORD err = GetLastError();
-    CloseDevice(e);
+    CloseDevice(e, true);
     TakenJob job = TakeJob(e);
     // A port that waits for the shared device only waits its turn: its job stays as it is.
     if (job.printer && err != ERROR_BUSY) {
@@ -190,11 +214,17 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
     // after its StartDocPort has returned.
     ScopedPromptJob asking(printer, jobId);
 
+    // The wake-up and the settings query use the device without the lock, which must not be
+    // held across device I/O: until its flow has it, the device is this start's to close.
+    if (!GoOnStarting(e)) return FailStart(e);
     DWORD blockSize = 0;
     if (!Line().openForJob(e, &blockSize)) return FailStart(e);
+    VeskEnterSplSem();
+    HANDLE device = e->hFile;
+    VeskLeaveSplSem();
 
     bool deviceTaken = false;
-    if (!Wakeup(e->hFile, blockSize, &deviceTaken)) {
+    if (!Wakeup(device, blockSize, &deviceTaken)) {
         DWORD err = GetLastError();
         if (deviceTaken) {
             // The wake-up's reader still has the device and closes it when it ends.
@@ -202,13 +232,15 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
             e->hFile = INVALID_HANDLE_VALUE;
             VeskLeaveSplSem();
         }
-        CloseDevice(e);
+        CloseDevice(e, true);
         // A printer that never answered fails the job without questions; one that could
         // not even be written to may be at other settings.
         if (err != kNoAnswer) SyncronizePrinter();
         SetLastError(err);
         return FailStart(e);
     }
+    // A close or Shutdown during the wake-up left the device to this start.
+    if (!GoOnStarting(e)) return FailStart(e);
 
     VeskPortSettings settings{};
     DWORD needed = 0;
@@ -219,27 +251,25 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
         SetLastError(err);
         return FailStart(e);
     }
-    BOOL same = SetPrinterSettings(e->hFile, settings.pConfig->dcb);
+    BOOL same = SetPrinterSettings(device, settings.pConfig->dcb);
     LocalFree(settings.pConfig);
     if (!same) {
-        CloseDevice(e);
+        CloseDevice(e, true);
         SyncronizePrinter();
         SetLastError(ERROR_INVALID_DATA);
         return FailStart(e);
     }
 
     // Without its flow the job would have no owner for its device and no one obeying XOFF.
-    JobFlow* flow = MakeJobFlow(e->hFile, TransmissionRetryMs());
+    JobFlow* flow = MakeJobFlow(device, TransmissionRetryMs());
     if (!flow) {
-        CloseDevice(e);
+        CloseDevice(e, true);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FailStart(e);
     }
     VeskEnterSplSem();
-    // A close on another thread meanwhile took the device: the flow must not close it again.
-    bool deviceHere = (e->Status & PORT_FLAG_OPEN) && e->hFile == flow->thread.hDevice;
-    bool starting = StillStarting(e);
-    bool kept = deviceHere && starting;
+    bool monitorGone = (e->Status & PORT_FLAG_SHUT_DOWN) != 0;
+    bool kept = StillStarting(e);
     if (kept) {
         // Published before its thread reads the device: from now on a close goes through the
         // flow, which closes the device only after the thread's last read. Its thread starts
@@ -248,18 +278,16 @@ BOOL WINAPI VeskStartDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD
         // port's, so its start waits for nothing that waits for this lock.
         e->pFlow = flow;
         RunJobFlow(flow);
-    } else if (deviceHere) {
-        // The document ended without taking the device (it was claimed after the end had
-        // closed the port's): the flow closes it.
+    } else {
+        // The document ended during the start, and left the device to it: the flow closes it.
         e->hFile = INVALID_HANDLE_VALUE;
         e->Status &= ~PORT_FLAG_OPEN;
-    } else {
-        flow->thread.ownsDevice = 0;
     }
+    e->Status &= ~(PORT_FLAG_STARTING | PORT_FLAG_ENDED);
     VeskLeaveSplSem();
     if (!kept) {
         StopJobFlow(flow);
-        SetLastError(starting ? ERROR_OPERATION_ABORTED : ERROR_INVALID_HANDLE);
+        SetLastError(monitorGone ? ERROR_INVALID_HANDLE : ERROR_OPERATION_ABORTED);
         return FailStart(e);
     }
     return TRUE;

@@ -26,7 +26,8 @@ BOOL WINAPI VeskGetPrinterDataFromPort(HANDLE port, DWORD controlId, LPWSTR valu
 BOOL WINAPI VeskSetPortTimeOuts(HANDLE port, LPCOMMTIMEOUTS timeouts, DWORD reserved);
 
 // Ends whatever job the port still has: stops its busy thread, closes its device, lets go
-// of its printer. For the monitor's shutdown.
+// of its printer. A device that a start is still using is left to that start, which closes
+// it when it sees the job ended. For the monitor's shutdown.
 void EndPortJob(PortEntry* entry);
 
 // Sets the status word of a job, keeping the rest of its level-1 information.

@@ -9,6 +9,12 @@ inline constexpr DWORD kPortEntrySignature = 0x5460;
 
 inline constexpr DWORD PORT_FLAG_OPEN = 0x02;    // serial device opened and configured for a job
 inline constexpr DWORD PORT_FLAG_IN_DOC = 0x08;  // a document is in progress
+// The start of a document uses the port's device outside the lock (the wake-up, the settings
+// query) until it hands the device to the job's flow: only that start closes it meanwhile. A
+// close or Shutdown then sets PORT_FLAG_ENDED instead, and the start closes the device and
+// goes no further once it sees that mark.
+inline constexpr DWORD PORT_FLAG_STARTING = 0x10;
+inline constexpr DWORD PORT_FLAG_ENDED = 0x20;
 // The monitor was shut down while the spooler still held the port: the entry is in no list
 // and goes with the spooler's last ClosePort.
 inline constexpr DWORD PORT_FLAG_SHUT_DOWN = 0x100;

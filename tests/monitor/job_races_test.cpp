@@ -1,7 +1,9 @@
 // A job's calls against the spooler's other threads: the job's printer handle is used and
 // closed by one end of the job only, the port takes no new document while the failed one
-// still uses its printer, a start that Shutdown overtakes goes no further, and the busy thread reads the device only once its flow is the
-// port's (a close on another thread then goes through the flow, never under the read).
+// still uses its printer, a start that Shutdown overtakes goes no further (a device it is
+// waking the printer on stays its own to close), and the busy thread reads the device only
+// once its flow is the port's (a close on another thread then goes through the flow, never
+// under the read).
 #include <windows.h>
 #include <winspool.h>
 
@@ -170,6 +172,57 @@ TEST(JobRaces, AStartThatShutdownOvertakesInOpenPrinterGoesNoFurther) {
     EXPECT_EQ(line.Opens(), 0) << "the job went on on a shut-down port";
     EXPECT_EQ(line.Closes(), line.Opens());
     EXPECT_TRUE(table->pfnClosePort(port));
+}
+
+TEST(JobRaces, AShutdownOrClosePortDuringTheWakeupLeavesTheDeviceToTheStart) {
+    // The wake-up writes and reads the job's device without the lock. Closed under it by
+    // Shutdown or ClosePort on another thread, the device would go while in use, and its
+    // handle value could be another open's by then. The start closes it itself, once, and
+    // goes no further.
+    for (bool shutdown : {true, false}) {
+        SCOPED_TRACE(shutdown ? "Shutdown" : "ClosePort");
+        vt::FakeSpoolerInProcess spooler;
+        HANDLE inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        FakeLine line;
+        // The printer answers the wake-up's first burst only once the test lets it.
+        line.onWrite = [&](FakeLine& l, const std::string& b) {
+            if (b.empty() || b.find_first_not_of('\0') != std::string::npos) return;
+            SetEvent(inside);
+            WaitForSingleObject(release, vt::kWaitMs);
+            l.Deliver("\x11", 2);
+        };
+        Monitor m;
+        LPMONITOR2 table = m.table;
+        HANDLE port = m.Open(L"VESK");
+        BOOL started = TRUE;
+        DWORD error = 0;
+        int closedUnderWakeup = -1;
+        {
+            Background start([&] {
+                started = table->pfnStartDocPort(port, const_cast<LPWSTR>(L"Vesk Receipt"), 7, 1, nullptr);
+                error = GetLastError();
+            });
+            EXPECT_EQ(WaitForSingleObject(inside, vt::kWaitMs), WAIT_OBJECT_0);
+            if (shutdown)
+                m.Shutdown();  // the spooler still holds the port
+            else
+                EXPECT_TRUE(table->pfnClosePort(port));
+            closedUnderWakeup = line.Closes();
+            SetEvent(release);
+            EXPECT_TRUE(start.Join(vt::kWaitMs));
+        }
+        EXPECT_EQ(closedUnderWakeup, 0) << "the device was closed under the wake-up";
+        EXPECT_FALSE(started);
+        EXPECT_EQ(error, static_cast<DWORD>(shutdown ? ERROR_INVALID_HANDLE : ERROR_OPERATION_ABORTED));
+        EXPECT_EQ(line.Opens(), 1);
+        EXPECT_EQ(line.Closes(), 1);
+        EXPECT_EQ(line.DoubleCloses(), 0);
+        EXPECT_EQ(spooler.Count(L"ClosePrinter"), 1) << vt::Narrow(spooler.Log());
+        if (shutdown) EXPECT_TRUE(table->pfnClosePort(port));
+        CloseHandle(inside);
+        CloseHandle(release);
+    }
 }
 
 namespace {
