@@ -59,10 +59,7 @@ MediumSnapshot& HeldMedium() {
 
 // The medium's folders that an installation on this Windows takes files from.
 DWORD CopyMedium(const std::wstring& copy, std::wstring& failedPath) {
-    if (!CreateDirectoryW(copy.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        failedPath = copy;
-        return GetLastError();
-    }
+    // (The snapshot makes the copy's folder as it writes.)
     // What an earlier medium left in the family's folder must not be installed from this one.
     std::wstring family = FromAnsi(DriverSourceFolder());
     if (!family.empty()) ClearFolder(copy + family, 0);

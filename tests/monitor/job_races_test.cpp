@@ -87,6 +87,15 @@ struct HeldCall {
     SpoolerServices base{}, table{};
 };
 
+// The spooler in this process, a printer answering at 9600 on the fake line, and the
+// monitor with its port VESK open.
+struct AnsweringPort {
+    vt::FakeSpoolerInProcess spooler;
+    FakeLine line;
+    Monitor m;
+    HANDLE port = (vt::AnswerAsPrinter(line, "9600,N,8,1\r"), m.Open(L"VESK"));
+};
+
 }  // namespace
 
 TEST(JobRaces, EndDocPortUsesThePrinterThatAClosePortOnAnotherThreadCannotClose) {
@@ -146,11 +155,8 @@ TEST(JobRaces, AFailedStartKeepsItsDocumentUntilItIsDoneWithThePrinter) {
 TEST(JobRaces, AStartThatShutdownOvertakesInOpenPrinterGoesNoFurther) {
     // The monitor is shut down while the spooler opens the job's printer: the start finds
     // its document ended, closes the printer it got and opens no device.
-    vt::FakeSpoolerInProcess spooler;
-    FakeLine line;
-    Monitor m;
-    vt::AnswerAsPrinter(line, "9600,N,8,1\r");
-    HANDLE port = m.Open(L"VESK");
+    AnsweringPort job;
+    auto& [spooler, line, m, port] = job;
     LPMONITOR2 table = m.table;
     HeldCall held(HeldCall::kOpenPrinter);
     BOOL started = TRUE;
@@ -219,7 +225,9 @@ TEST(JobRaces, AShutdownOrClosePortDuringTheWakeupLeavesTheDeviceToTheStart) {
         EXPECT_EQ(line.Closes(), 1);
         EXPECT_EQ(line.DoubleCloses(), 0);
         EXPECT_EQ(spooler.Count(L"ClosePrinter"), 1) << vt::Narrow(spooler.Log());
-        if (shutdown) EXPECT_TRUE(table->pfnClosePort(port));
+        if (shutdown) {
+            EXPECT_TRUE(table->pfnClosePort(port));
+        }
         CloseHandle(inside);
         CloseHandle(release);
     }
@@ -283,11 +291,8 @@ const LineOperations Watch::kLine = [] {
 }  // namespace
 
 TEST(JobRaces, TheBusyThreadReadsOnlyOnceItsFlowIsThePorts) {
-    vt::FakeSpoolerInProcess spooler;
-    FakeLine line;
-    Monitor m;
-    vt::AnswerAsPrinter(line, "9600,N,8,1\r");
-    HANDLE port = m.Open(L"VESK");
+    AnsweringPort job;
+    auto& [spooler, line, m, port] = job;
     Watch::Begin(port);
     BOOL started = FALSE;
     {
@@ -325,11 +330,8 @@ TEST(JobRaces, AFlowThatAnotherThreadCanTakeHasItsBusyThreadAlready) {
         reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")));
     ASSERT_TRUE(lockLoader && unlockLoader);
     constexpr ULONGLONG kLookMs = 500;
-    vt::FakeSpoolerInProcess spooler;
-    FakeLine line;
-    Monitor m;
-    vt::AnswerAsPrinter(line, "9600,N,8,1\r");
-    HANDLE port = m.Open(L"VESK");
+    AnsweringPort job;
+    auto& [spooler, line, m, port] = job;
     Watch::Begin(port);
     volatile LONG found = 0, threadless = 0;
     BOOL started = FALSE;
