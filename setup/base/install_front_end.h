@@ -11,12 +11,27 @@
 // Where a run stands, for a front end that shows it.
 enum class InstallProgress { Started, Ended };
 
+// What a question is about, for a front end that answers by a policy rather than by a person.
+enum class InstallQuestion {
+    Notice,              // a message with an OK button, or a question without a policy
+    ReplacePrinter,      // delete an earlier printer of the models (Yes/No; No stops the run)
+    UnreachablePrinter,  // go on although the printer did not answer (OK), or re-enter (Cancel)
+    ChargerPresent,      // the charger was taken off (OK), or give up (Cancel)
+    Restart,             // restart Windows now (Yes/No)
+    RemovePrinters,      // remove the installation and the printers named (Yes/No)
+};
+
 class InstallFrontEnd {
 public:
     virtual ~InstallFrontEnd() = default;
     // Shows `text` with the buttons of `type` (MB_OK, MB_OKCANCEL or MB_YESNO, perhaps with an
     // icon); returns the button pressed (IDOK, IDCANCEL, IDYES or IDNO).
     virtual int Ask(const std::string& text, UINT type) = 0;
+    // The same for a question of a known kind; a person reads the text, a policy the kind.
+    virtual int AskQuestion(InstallQuestion kind, const std::string& text, UINT type) {
+        (void)kind;
+        return Ask(text, type);
+    }
     // Shows `text` with an OK button.
     void Tell(const std::string& text) { Ask(text, MB_OK); }
     // Asks for the line settings the printer on `portName` ("COM1:") uses at present, into

@@ -1,6 +1,21 @@
 #include "system_error_text.h"
 
 #include "install_front_end.h"
+#include "setup_log.h"
+
+namespace {
+
+const char* ButtonName(int button) {
+    switch (button) {
+    case IDOK: return "OK";
+    case IDCANCEL: return "Cancel";
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    default: return "none";
+    }
+}
+
+}  // namespace
 
 std::string SystemErrorText(DWORD code) {
     std::string text;
@@ -23,8 +38,15 @@ std::string SystemErrorText(DWORD code) {
     return text;
 }
 
-int EngineMessage(const std::string& text, UINT type) {
-    return CurrentFrontEnd().Ask(text, type);
+int EngineMessage(const std::string& text, UINT type, InstallQuestion kind) {
+    if ((type & MB_TYPEMASK) == MB_OK) {
+        LogLine("message: " + text);
+        return CurrentFrontEnd().AskQuestion(kind, text, type);
+    }
+    LogLine("question: " + text);
+    int answer = CurrentFrontEnd().AskQuestion(kind, text, type);
+    LogLine(std::string("answer: ") + ButtonName(answer));
+    return answer;
 }
 
 void ShowSystemError(DWORD code) {
@@ -35,6 +57,6 @@ void ShowEngineMessage(const std::string& text) {
     EngineMessage(text, MB_OK);
 }
 
-int AskEngineQuestion(const std::string& text) {
-    return EngineMessage(text, MB_YESNO);
+int AskEngineQuestion(const std::string& text, InstallQuestion kind) {
+    return EngineMessage(text, MB_YESNO, kind);
 }

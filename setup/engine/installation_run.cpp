@@ -101,7 +101,8 @@ std::string CheckPrinterPort(const std::string& portName, const std::string& set
         if (goOn) CloseDevice(answered);
         // Asked until the printer answers, or the user goes on without it or gives up.
         while (!goOn) {
-            if (EngineMessage(ResourceString(IDS_UNABLE_TO_COMMUNICATE), MB_OKCANCEL) == IDOK) break;
+            if (EngineMessage(ResourceString(IDS_UNABLE_TO_COMMUNICATE), MB_OKCANCEL,
+                              InstallQuestion::UnreachablePrinter) == IDOK) break;
             if (!CurrentFrontEnd().AskPortSettings(portName, probe.Config)) return {};
             HANDLE opened = INVALID_HANDLE_VALUE;
             if (ProbePrinter(probe, &opened, false) == 0) {

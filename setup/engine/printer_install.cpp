@@ -178,7 +178,7 @@ bool AskAboutModelPrinters(const std::function<bool(const std::string&)>& onYes)
         std::string driver = items[i].pDriverName ? items[i].pDriverName : "";
         if (!IsModelDriver(models, driver)) continue;
         std::string name = items[i].pPrinterName ? items[i].pPrinterName : "";
-        if (AskEngineQuestion(ReplaceQuestion(name, driver)) != IDYES) return false;
+        if (AskEngineQuestion(ReplaceQuestion(name, driver), InstallQuestion::ReplacePrinter) != IDYES) return false;
         if (!onYes(name)) return false;
     }
     return true;

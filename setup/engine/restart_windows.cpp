@@ -87,6 +87,6 @@ bool SaveStateAndRestart() {
     // What resumes is the copy the run installed from, never the program on the medium.
     WriteSavedState(Choices(), ResumeStoreFile());
     RegisterResume(SetupCopyProgram());
-    if (AskEngineQuestion(kRestartQuestion) == IDYES) g_restartCall();
+    if (AskEngineQuestion(kRestartQuestion, InstallQuestion::Restart) == IDYES) g_restartCall();
     return true;
 }

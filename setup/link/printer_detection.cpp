@@ -173,7 +173,8 @@ DWORD ProbePrinter(const PrinterPortRecord& record, HANDLE* handleOut, bool skip
             }
             silent = 0;
             if (!(status[2] & kChargerBit)) break;
-            if (EngineMessage(ResourceString(IDS_CHARGER_PRESENT), MB_OKCANCEL) != IDOK) {
+            if (EngineMessage(ResourceString(IDS_CHARGER_PRESENT), MB_OKCANCEL,
+                              InstallQuestion::ChargerPresent) != IDOK) {
                 CloseHandle(handle);
                 return 1;
             }
