@@ -1,8 +1,20 @@
-// setup.exe: the installation wizard for Vesk receipt printers.
+// setup.exe: the installation wizard for Vesk receipt printers, and its runs without the
+// wizard for the tools that deploy software to many machines.
 #include <windows.h>
 
+#include <string>
+
+#include "command_options.h"
+#include "exit_codes.h"
+#include "file_version.h"
 #include "library_search.h"
+#include "message_box.h"
+#include "model_catalogue.h"
 #include "setup_app.h"
+#include "setup_log.h"
+#include "start_up.h"
+#include "system_error_text.h"
+#include "unattended_run.h"
 
 // A build for the tests acts as a system without SetDefaultDllDirectories.
 #ifdef VESK_WITHOUT_DEFAULT_DLL_DIRECTORIES
@@ -11,12 +23,59 @@ constexpr bool kUseDefaultDllDirectories = false;
 constexpr bool kUseDefaultDllDirectories = true;
 #endif
 
+namespace {
+
+constexpr char kBadCommandLineText[] = "The command line is not valid:\n";
+constexpr char kNotElevatedText[] =
+    "setup was not started with administrator rights: nothing was changed";
+
+int Finish(int code) {
+    CloseSetupLog("exit code " + std::to_string(code));
+    return code;
+}
+
+int RunSetup(HINSTANCE instance) {
+    const wchar_t* commandLine = GetCommandLineW();
+    // The options are checked before anything changes; the model is checked against the
+    // catalogue the installation will use.
+    ModelCatalogue models;
+    BuildModelCatalogue(models);
+    SetupOptions options;
+    std::string error;
+    bool valid = ParseSetupOptions(CommandLineArguments(commandLine), models, options, error);
+    const bool namedLog = !options.logPath.empty();
+    DWORD logError = 0;
+    if (!OpenSetupLog(namedLog ? options.logPath : DefaultLogPath(),
+                      VersionText(FileVersion(ModuleFilePath())), commandLine, logError) &&
+        namedLog && valid) {
+        valid = false;
+        error = "/log: the log cannot be written there: " + SystemErrorText(logError);
+    }
+    if (!valid) {
+        LogLine("bad command line: " + error);
+        if (!options.quiet)
+            SetupMessageBox(nullptr, (kBadCommandLineText + error).c_str(), MB_OK | MB_ICONERROR);
+        return Finish(kExitBadCommandLine);
+    }
+    KeepCommandOptions(options);
+    if (options.quiet && !MayInstall()) {
+        LogLine(kNotElevatedText);
+        return Finish(kExitNotElevated);
+    }
+    if (options.quiet) {
+        BeginSetupRun(GetCommandLineA());
+        return Finish(RunQuietInstallation(options));
+    }
+    CSetupApp app(instance);
+    app.InitInstance(GetCommandLineA());
+    return Finish(app.ExitCode());
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Before anything is loaded by name: this program runs elevated from a folder that others
     // may write to, and what the loader would find there first must never be loaded.
     RestrictSetupLibrarySearch(kUseDefaultDllDirectories);
-    CSetupApp app(instance);
-    app.InitInstance(GetCommandLineA());
-    // The exit status carries no meaning.
-    return 0;
+    return RunSetup(instance);
 }

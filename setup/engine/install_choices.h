@@ -64,3 +64,7 @@ struct InstallChoices {
 
 // The process's installation record.
 InstallChoices& Choices();
+
+// Sets the parts of the record's printer that no page asks for: its port, print processor
+// and data type.
+void SetFixedPrinterInfo(InstallChoices& choices);

@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "restart_windows.h"
 #include "setup_copy.h"
+#include "setup_log.h"
 #include "spooler_restart.h"
 #include "string_table.h"
 #include "system_error_text.h"
@@ -62,6 +63,12 @@ COMMCONFIG DefaultConfig(const char* comName) {
     return result;
 }
 
+// `succeeded`, after writing the step's line to the log.
+bool Logged(const std::string& step, bool succeeded) {
+    LogStep(step, succeeded);
+    return succeeded;
+}
+
 void CloseDevice(HANDLE& device) {
     if (device != INVALID_HANDLE_VALUE && device) CloseHandle(device);
     device = INVALID_HANDLE_VALUE;
@@ -103,7 +110,12 @@ std::string CheckPrinterPort(const std::string& portName, const std::string& set
         while (!goOn) {
             if (EngineMessage(ResourceString(IDS_UNABLE_TO_COMMUNICATE), MB_OKCANCEL,
                               InstallQuestion::UnreachablePrinter) == IDOK) break;
-            if (!CurrentFrontEnd().AskPortSettings(portName, probe.Config)) return {};
+            if (!CurrentFrontEnd().AskPortSettings(portName, probe.Config)) {
+                LogLine("the printer's present settings were not given");
+                return {};
+            }
+            LogLine("the printer's present settings were given: " +
+                    std::to_string(probe.Config.dcb.BaudRate) + " baud");
             HANDLE opened = INVALID_HANDLE_VALUE;
             if (ProbePrinter(probe, &opened, false) == 0) {
                 device = opened;
@@ -157,7 +169,7 @@ InstallOutcome InstallAfterRemoval(InstallRunState& state, bool update, StagedMo
     const int family = WindowsFamily();
     const std::string monitor = ResourceString(IDS_MONITOR_NAME);
     const std::string& processor = choices.PrinterInfo.PrintProcessor;
-    if (!InstallDriver(driver, &state.rebootNeeded)) {
+    if (!Logged("install the printer driver", InstallDriver(driver, &state.rebootNeeded))) {
         if (family != kWin98Family) return RestartOrStop(state);
         if (!state.rebootNeeded) return InstallOutcome::Stopped;
         // What the restarted run installs afresh must not be left half replaced; a run that
@@ -169,10 +181,14 @@ InstallOutcome InstallAfterRemoval(InstallRunState& state, bool update, StagedMo
         return SaveStateAndRestart() ? InstallOutcome::Restarting : InstallOutcome::Stopped;
     }
     RemoveDriverDirectoryCopies();
-    if ((update || !MonitorExists(monitor)) && !InstallMonitor(&staged)) return RestartOrStop(state);
-    if ((update || !PrintProcessorExists(processor)) && !InstallPrintProcessor(&state.rebootNeeded))
+    if ((update || !MonitorExists(monitor)) &&
+        !Logged("install the port monitor", InstallMonitor(&staged)))
         return RestartOrStop(state);
-    if (!CreatePrinter()) return InstallOutcome::Stopped;
+    if ((update || !PrintProcessorExists(processor)) &&
+        !Logged("install the print processor", InstallPrintProcessor(&state.rebootNeeded)))
+        return RestartOrStop(state);
+    if (!Logged("create the printer " + choices.PrinterInfo.PrinterName, CreatePrinter()))
+        return InstallOutcome::Stopped;
     return InstallOutcome::Completed;
 }
 
@@ -182,39 +198,50 @@ InstallOutcome RunSteps(InstallRunState& state) {
     // A fresh run replaces whatever an earlier, interrupted one saved: if this one stops,
     // nothing of that one may replay at the next logon.
     if (!choices.gbResume) ForgetSavedInstallation();
-    if (!PrepareSetupCopy(choices)) return InstallOutcome::Stopped;
+    if (!Logged("copy the setup files to the program files folder", PrepareSetupCopy(choices)))
+        return InstallOutcome::Stopped;
     const bool update = MonitorNeedsUpdate();
+    LogLine(update ? "the port monitor is to be installed or updated"
+                   : "the installed port monitor is kept");
     // The new monitor and driver files are on the machine and checked, and the printer's
     // settings settled, before a printer of the old one goes: a run that stops before then
     // changes none.
     StagedMonitor staged;
-    if (update && !StageMonitor(staged)) return InstallOutcome::Stopped;
+    if (update && !Logged("stage the port monitor", StageMonitor(staged)))
+        return InstallOutcome::Stopped;
     DriverPlan driver;
     DriverCopiesRemoval removeCopies{driver};
-    if (!PrepareDriver(driver)) return InstallOutcome::Stopped;
+    if (!Logged("prepare the printer driver", PrepareDriver(driver))) return InstallOutcome::Stopped;
     std::vector<std::string> replaced;
-    if (update && !AskToReplacePrinters(replaced)) return InstallOutcome::Stopped;
+    if (update && !Logged("ask about earlier printers", AskToReplacePrinters(replaced)))
+        return InstallOutcome::Stopped;
 
     // A spooler that still holds a removed printer is not restarted: the run that removed
     // it, and every later one in this program, goes on with it as it is.
     if (!state.printerRemoved) {
         RemoveRollPaperForm();
         DWORD restart = RestartSpooler();
+        LogStep("restart the spooler", restart == ERROR_SUCCESS);
         if (restart == ERROR_ACCESS_DENIED || restart == kSpoolerNotRunning)
             return InstallOutcome::Stopped;
     }
-    if (CheckPrinterPort(choices.gstrPort, choices.gstrSettings).empty())
+    if (!Logged("check the printer on " + choices.gstrPort + " at " + choices.gstrSettings,
+                !CheckPrinterPort(choices.gstrPort, choices.gstrSettings).empty()))
         return InstallOutcome::Stopped;
     std::vector<std::string> removed;
-    bool deleted = DeletePrinters(replaced, state.printerRemoved, removed);
+    bool deleted = Logged("delete the printers replaced",
+                          DeletePrinters(replaced, state.printerRemoved, removed));
     InstallOutcome outcome =
         deleted ? InstallAfterRemoval(state, update, staged, driver) : InstallOutcome::Stopped;
     if (outcome == InstallOutcome::Stopped) ReportRemovedPrinters(removed);
     if (outcome != InstallOutcome::Completed) return outcome;
 
-    if (choices.gbDefaultPrinter) MakeDefaultPrinter(choices.PrinterInfo.PrinterName);
+    if (choices.gbDefaultPrinter)
+        Logged("make the printer the default printer",
+               MakeDefaultPrinter(choices.PrinterInfo.PrinterName));
     Sleep(kTestPageDelayMs);
-    if (choices.gbTestPage && !PrintTestPage()) ShowEngineMessage(ResourceString(IDS_TEST_PAGE_ERROR));
+    if (choices.gbTestPage && !Logged("print the test page", PrintTestPage()))
+        ShowEngineMessage(ResourceString(IDS_TEST_PAGE_ERROR));
     return InstallOutcome::Completed;
 }
 

@@ -230,6 +230,11 @@ bool DeletePrinters(const std::vector<std::string>& names, bool& printerRemoved,
     return true;
 }
 
+std::string DefaultPrinterName(const std::string& model, int existing) {
+    if (existing <= 0) return model;
+    return model + " (Copy " + std::to_string(existing + 1) + ")";
+}
+
 bool MakeDefaultPrinter(const std::string& name) {
     if (name.empty()) return false;
     OSVERSIONINFOA version;

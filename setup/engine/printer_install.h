@@ -13,6 +13,9 @@ inline constexpr char kRollPaperForm[] = "58 mm Roll Paper";
 // How long a window may take to hear that the default printer changed.
 inline constexpr UINT kSettingChangeTimeoutMs = 1000;
 
+// The name proposed for a new printer of `model` when `existing` printers' names already
+// begin with the model's name: the model's name, or "<model> (Copy n)" with n = existing + 1.
+std::string DefaultPrinterName(const std::string& model, int existing);
 // Creates the printer the record's PrinterInfo describes.
 bool CreatePrinter();
 // Makes the printer `name` the default printer.

@@ -1,5 +1,7 @@
 #include "start_up.h"
 
+#include "setup_copy.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -85,8 +87,12 @@ std::string FileNameOf(const std::string& path) {
     return path.substr(FolderLength(path));
 }
 
-const char* CommandLineArguments(const char* commandLine) {
-    const char* p = commandLine ? commandLine : "";
+namespace {
+
+template <typename Char>
+const Char* SkipProgramName(const Char* commandLine) {
+    static const Char kNone[] = {0};
+    const Char* p = commandLine ? commandLine : kNone;
     if (*p == '"') {
         ++p;
         while (*p && *p != '"') ++p;
@@ -96,6 +102,16 @@ const char* CommandLineArguments(const char* commandLine) {
     }
     while (*p == ' ' || *p == '\t') ++p;
     return p;
+}
+
+}  // namespace
+
+const char* CommandLineArguments(const char* commandLine) {
+    return SkipProgramName(commandLine);
+}
+
+const wchar_t* CommandLineArguments(const wchar_t* commandLine) {
+    return SkipProgramName(commandLine);
 }
 
 bool IsResumeCommand(const char* arguments) {
@@ -134,4 +150,12 @@ void StartInstallChoices(InstallChoices& choices, const char* commandLine,
     choices.gbReplaceDriver = true;
     choices.gbDefaultPrinter = true;
     choices.gbTestPage = true;
+}
+
+void BeginSetupRun(const char* commandLine) {
+    StartInstallChoices(Choices(), commandLine, ModuleFilePathW());
+    // What the installation will copy is held from now on, as the person saw it start. Only
+    // the copy itself has nothing to hold (a resume from anywhere else is refused, or goes on
+    // as a fresh run when nothing was saved).
+    if (!IsSetupCopy(ModuleFilePathW())) HoldSetupMedium(Choices().gstrMediumDir);
 }

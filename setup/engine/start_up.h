@@ -38,6 +38,7 @@ std::string FileNameOf(const std::string& path);
 
 // The command line after the program name and the blanks that follow it.
 const char* CommandLineArguments(const char* commandLine);
+const wchar_t* CommandLineArguments(const wchar_t* commandLine);
 // True exactly when the arguments are "install": case, blanks and further words count.
 bool IsResumeCommand(const char* arguments);
 
@@ -51,3 +52,7 @@ void StartInstallChoices(InstallChoices& choices, const char* commandLine,
                          const std::wstring& modulePath);
 void StartInstallChoices(InstallChoices& choices, const char* commandLine,
                          const std::string& modulePath);
+
+// The start of every run of setup that installs: the record's start values for the command
+// line and, unless the program is the copy, the medium's files held as they are now.
+void BeginSetupRun(const char* commandLine);

@@ -1,5 +1,7 @@
 #include "link_opening.h"
 
+#include "elevation.h"
+
 #include <windows.h>
 #include <exdisp.h>
 #include <servprov.h>
@@ -119,15 +121,8 @@ ShellRoutes g_routes;
 }  // namespace
 
 bool RunsElevated() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
     // Systems before Vista do not know the question: nothing runs elevated there.
-    bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-                    elevation.TokenIsElevated;
-    CloseHandle(token);
-    return elevated;
+    return ProcessElevation() == Elevation::Elevated;
 }
 
 ShellRoutes ReplaceShellRoutes(const ShellRoutes& routes) {

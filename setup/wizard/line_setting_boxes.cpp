@@ -2,15 +2,10 @@
 
 #include <cctype>
 
+#include "line_choices.h"
 #include "resource.h"
 
 namespace {
-
-const char* const kBaudRates[] = {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400",
-                                  "57600"};
-const char* const kDataBits[] = {"7", "8"};
-const char* const kParities[] = {"Even", "Odd", "None"};
-const char* const kStopBits[] = {"1", "2"};
 
 template <size_t N>
 void Fill(HWND dialog, int id, const char* const (&items)[N]) {
@@ -27,10 +22,12 @@ std::string TextOr(HWND dialog, int id, const char* fallback) {
 }  // namespace
 
 void FillLineSettingBoxes(HWND dialog) {
-    Fill(dialog, IDC_STOP_BITS, kStopBits);
-    Fill(dialog, IDC_PARITY, kParities);
-    Fill(dialog, IDC_DATA_BITS, kDataBits);
-    Fill(dialog, IDC_BAUD_RATE, kBaudRates);
+    Fill(dialog, IDC_STOP_BITS, kStopBitChoices);
+    HWND parity = GetDlgItem(dialog, IDC_PARITY);
+    for (const ParityChoice& choice : kParityChoices)
+        SendMessageA(parity, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.name));
+    Fill(dialog, IDC_DATA_BITS, kDataBitChoices);
+    Fill(dialog, IDC_BAUD_RATE, kBaudRateChoices);
 }
 
 void SelectLineDefaults(HWND dialog) {
@@ -38,6 +35,25 @@ void SelectLineDefaults(HWND dialog) {
     SelectByText(GetDlgItem(dialog, IDC_DATA_BITS), "8");
     SelectByText(GetDlgItem(dialog, IDC_PARITY), "None");
     SelectByText(GetDlgItem(dialog, IDC_STOP_BITS), "1");
+}
+
+void SelectLineSettings(HWND dialog, const std::string& settings) {
+    std::string parts[4];
+    size_t part = 0;
+    for (char c : settings) {
+        if (c == ',') {
+            if (++part == 4) return;
+        } else {
+            parts[part] += c;
+        }
+    }
+    if (part != 3 || parts[1].size() != 1) return;
+    SelectByText(GetDlgItem(dialog, IDC_BAUD_RATE), parts[0].c_str());
+    SelectByText(GetDlgItem(dialog, IDC_DATA_BITS), parts[2].c_str());
+    SelectByText(GetDlgItem(dialog, IDC_STOP_BITS), parts[3].c_str());
+    for (const ParityChoice& choice : kParityChoices)
+        if (choice.letter == std::tolower(static_cast<unsigned char>(parts[1][0])))
+            SelectByText(GetDlgItem(dialog, IDC_PARITY), choice.name);
 }
 
 bool SelectByText(HWND combo, const char* text) {

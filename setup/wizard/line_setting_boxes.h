@@ -10,6 +10,8 @@
 void FillLineSettingBoxes(HWND dialog);
 // Selects "9600", "8", "None" and "1".
 void SelectLineDefaults(HWND dialog);
+// Selects what a settings text such as 9600,n,8,1 names; a part no list holds is left as it is.
+void SelectLineSettings(HWND dialog, const std::string& settings);
 // Selects the first entry that begins with `text` (case ignored), searching from the second
 // entry on and wrapping to the first. False, with the selection unchanged, when none does.
 bool SelectByText(HWND combo, const char* text);

@@ -1,5 +1,7 @@
 #include "model_page.h"
 
+#include "command_options.h"
+
 #include "install_choices.h"
 #include "message_box.h"
 #include "resource.h"
@@ -24,7 +26,14 @@ BOOL CModelPage::OnInitDialog() {
                                     reinterpret_cast<LPARAM>(models[i]->pName.c_str()));
         if (item >= 0) SendMessageA(list, LB_SETITEMDATA, item, static_cast<LPARAM>(i));
     }
-    EnableWindow(Item(IDC_NEXT), FALSE);
+    // A prepared installation opens with its model chosen.
+    const std::string& prepared = CommandOptions().model;
+    LRESULT chosen =
+        prepared.empty() ? LB_ERR
+                         : SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                        reinterpret_cast<LPARAM>(prepared.c_str()));
+    if (chosen != LB_ERR) SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(chosen), 0);
+    EnableWindow(Item(IDC_NEXT), chosen != LB_ERR);
     return TRUE;
 }
 

@@ -1,5 +1,7 @@
 #include "port_settings_page.h"
 
+#include "command_options.h"
+
 #include <vector>
 
 #include "install_choices.h"
@@ -33,6 +35,11 @@ BOOL CPortSettingsPage::OnInitDialog() {
     FillLineSettingBoxes(m_hWnd);
     SelectByText(Item(IDC_COM_PORT), "COM1:");
     SelectLineDefaults(m_hWnd);
+    // A prepared installation opens with the command line's choices.
+    const SetupOptions& prepared = CommandOptions();
+    if (!prepared.port.empty()) SelectByText(Item(IDC_COM_PORT), prepared.port.c_str());
+    if (!prepared.settings.empty()) SelectLineSettings(m_hWnd, prepared.settings);
+    if (prepared.noConfirm) CheckDlgButton(m_hWnd, IDC_NO_CONFIRM, BST_CHECKED);
     // Without a port there is nothing to install on: the page says so and goes no further.
     bool none = SendMessageA(Item(IDC_COM_PORT), CB_GETCOUNT, 0, 0) <= 0;
     ShowWindow(Item(IDC_NO_COM_PORT), none ? SW_SHOW : SW_HIDE);

@@ -1,5 +1,7 @@
 #include "printer_name_page.h"
 
+#include "command_options.h"
+
 #include "install_choices.h"
 #include "resource.h"
 
@@ -21,12 +23,18 @@ BOOL CPrinterNamePage::OnInitDialog() {
     const InstallChoices& choices = Choices();
     // The share name starts as the printer's name, for the user to shorten if need be: the
     // page does not judge names, the spooler does when the printer is added.
-    if (choices.gpModel) {
-        SetDlgItemTextA(m_hWnd, IDC_PRINTER_NAME, choices.PrinterInfo.PrinterName.c_str());
-        SetDlgItemTextA(m_hWnd, IDC_SHARE_NAME, choices.PrinterInfo.PrinterName.c_str());
+    // A prepared installation opens with the command line's name, sharing and default.
+    const SetupOptions& prepared = CommandOptions();
+    const std::string& name = prepared.name.empty() ? choices.PrinterInfo.PrinterName : prepared.name;
+    if (choices.gpModel || !prepared.name.empty()) {
+        SetDlgItemTextA(m_hWnd, IDC_PRINTER_NAME, name.c_str());
+        SetDlgItemTextA(m_hWnd, IDC_SHARE_NAME, prepared.share.empty() ? name.c_str() : prepared.share.c_str());
     }
-    CheckRadioButton(m_hWnd, IDC_DEFAULT_YES, IDC_DEFAULT_NO, IDC_DEFAULT_YES);
-    CheckRadioButton(m_hWnd, IDC_NOT_SHARED, IDC_SHARED, IDC_NOT_SHARED);
+    CheckRadioButton(m_hWnd, IDC_DEFAULT_YES, IDC_DEFAULT_NO,
+                     prepared.noDefault ? IDC_DEFAULT_NO : IDC_DEFAULT_YES);
+    CheckRadioButton(m_hWnd, IDC_NOT_SHARED, IDC_SHARED,
+                     prepared.share.empty() ? IDC_NOT_SHARED : IDC_SHARED);
+    if (!prepared.share.empty()) OnShared();
     return TRUE;
 }
 

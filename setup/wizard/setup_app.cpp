@@ -5,7 +5,6 @@
 #include "../../common/system_library.h"
 
 #include "install_choices.h"
-#include "setup_copy.h"
 #include "setup_dlg.h"
 #include "start_up.h"
 
@@ -20,16 +19,13 @@ bool CSetupApp::PrepareControls() {
 
 bool CSetupApp::InitInstance(const char* commandLine) {
     PrepareControls();
-    StartInstallChoices(Choices(), commandLine, ModuleFilePathW());
-    // What the installation will copy is held from now on, as the person saw it start. Only
-    // the copy itself has nothing to hold (a resume from anywhere else is refused, or goes on
-    // as a fresh run when nothing was saved).
-    if (!IsSetupCopy(ModuleFilePathW())) HoldSetupMedium(Choices().gstrMediumDir);
+    BeginSetupRun(commandLine);
     CSetupDlg wizard;
     // The engine's steps talk to the person through the wizard, also outside a run.
     FrontEndScope screen(wizard);
     m_pMainWnd = &wizard;
     wizard.DoModal();
     m_pMainWnd = nullptr;
+    m_exitCode = wizard.ExitCode();
     return false;
 }

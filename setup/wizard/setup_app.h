@@ -14,6 +14,8 @@ public:
     // wizard modally. Returns false: once the wizard has closed there is nothing more to
     // run, and the program ends without a message loop.
     bool InitInstance(const char* commandLine);
+    // The exit code the wizard ended with (setup_dlg.h).
+    int ExitCode() const { return m_exitCode; }
 
     HINSTANCE Instance() const { return m_hInstance; }
     CDialog* MainWindow() const { return m_pMainWnd; }
@@ -25,4 +27,5 @@ public:
 private:
     HINSTANCE m_hInstance;
     CDialog* m_pMainWnd = nullptr;
+    int m_exitCode = 0;
 };

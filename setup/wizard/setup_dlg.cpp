@@ -4,6 +4,7 @@
 
 #include "driver_install.h"
 #include "existing_driver_page.h"
+#include "exit_codes.h"
 #include "finish_page.h"
 #include "hyperlink.h"
 #include "installation_run.h"
@@ -32,11 +33,6 @@ namespace {
 constexpr int kResumePageCounter = CSetupDlg::kFinishPage;
 
 }  // namespace
-
-std::string DefaultPrinterName(const std::string& model, int existing) {
-    if (existing <= 0) return model;
-    return model + " (Copy " + std::to_string(existing + 1) + ")";
-}
 
 CSetupDlg::CSetupDlg()
     : CDialog(IDD_SETUP_DIALOG),
@@ -83,9 +79,7 @@ BOOL CSetupDlg::OnInitDialog() {
 
     InstallChoices& choices = Choices();
     BuildModelCatalogue(choices.gModels);
-    choices.PrinterInfo.Datatype = "RAW";
-    choices.PrinterInfo.PortName = "VESK";
-    choices.PrinterInfo.PrintProcessor = "Vesk Print Processor";
+    SetFixedPrinterInfo(choices);
 
     ShowNextPage();
     if (choices.gbResume) ResumeInstallation();
@@ -220,9 +214,21 @@ void CSetupDlg::RunInstallation() {
     SetCursor(previous);
     EnableWindow(m_hWnd, TRUE);
     m_running = false;
+    m_ran = true;
+    m_lastOutcome = outcome;
     // Nothing of an earlier interrupted installation may replay this one at the next logon.
     if (outcome == InstallOutcome::Completed) ForgetSavedInstallation();
     if (outcome != InstallOutcome::Stopped) EndDialog(IDCANCEL);
+}
+
+int CSetupDlg::ExitCode() const {
+    if (!m_ran) return kExitCancelled;
+    switch (m_lastOutcome) {
+    case InstallOutcome::Completed: return m_runState.rebootNeeded ? kExitRestartNeeded : kExitDone;
+    case InstallOutcome::Restarting: return kExitRestartNeeded;
+    case InstallOutcome::Stopped: break;
+    }
+    return kExitFailed;
 }
 
 int CSetupDlg::Ask(const std::string& text, UINT type) {

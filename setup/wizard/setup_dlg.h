@@ -23,9 +23,6 @@ using DriverQuery = bool (*)(const std::string& driverName);
 // reason they could not be listed, else 0.
 using PrinterCountQuery = int (*)(const std::string& prefix, DWORD& error);
 
-// The name proposed for a new printer of `model` when `existing` printers' names already
-// begin with the model's name: the model's name, or "<model> (Copy n)" with n = existing + 1.
-std::string DefaultPrinterName(const std::string& model, int existing);
 
 class CSetupDlg : public CDialog, public WizardNavigation, public InstallFrontEnd {
 public:
@@ -65,6 +62,9 @@ public:
 
     // What the runs of this wizard share (a printer removed by one of them).
     const InstallRunState& RunState() const { return m_runState; }
+    // The program's exit code once the wizard has closed: 0 installed, 3010 installed or
+    // handed over to a restart of Windows, 1603 the last run stopped, 1602 closed without one.
+    int ExitCode() const;
 
 protected:
     BOOL OnInitDialog() override;
@@ -105,4 +105,6 @@ private:
     PrinterCountQuery m_countPrinters;
     bool m_countFailureShown = false;
     bool m_running = false;
+    bool m_ran = false;
+    InstallOutcome m_lastOutcome = InstallOutcome::Stopped;
 };

@@ -1,5 +1,6 @@
 #include "test_page_page.h"
 
+#include "command_options.h"
 #include "install_choices.h"
 #include "resource.h"
 
@@ -7,7 +8,8 @@ CTestPagePage::CTestPagePage(WizardNavigation& frame) : CWizardPage(IDD_TEST_PAG
 
 BOOL CTestPagePage::OnInitDialog() {
     m_header.SubclassDlgItem(IDC_PAGE_HEADER, m_hWnd);
-    CheckRadioButton(m_hWnd, IDC_TEST_PAGE_YES, IDC_TEST_PAGE_NO, IDC_TEST_PAGE_YES);
+    CheckRadioButton(m_hWnd, IDC_TEST_PAGE_YES, IDC_TEST_PAGE_NO,
+                     CommandOptions().noTestPage ? IDC_TEST_PAGE_NO : IDC_TEST_PAGE_YES);
     return TRUE;
 }
 

@@ -3,6 +3,7 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "resource.h"
 
@@ -124,6 +125,140 @@ std::optional<InstalledPrinter> InstalledKx310(const std::string& name) {
     EXPECT_EQ(printer->driver, "Kx310");
     EXPECT_EQ(printer->processor, "Vesk Print Processor");
     return *printer;
+}
+
+QuietRun RunQuietly(const std::wstring& program, const std::wstring& arguments) {
+    QuietRun run;
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &start, &process)) {
+        ADD_FAILURE() << "cannot start " << Narrow(program) << ": " << GetLastError();
+        return run;
+    }
+    struct Search {
+        DWORD pid;
+        bool found;
+    } search{process.dwProcessId, false};
+    DWORD began = GetTickCount();
+    bool ended = false;
+    while (!ended && GetTickCount() - began < kRunLimitMs) {
+        ended = WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0;
+        EnumWindows(
+            [](HWND window, LPARAM data) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(data);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(window, &pid);
+                if (pid == s->pid && IsWindowVisible(window)) s->found = true;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+    }
+    run.windowShown = search.found;
+    if (!ended) {
+        ADD_FAILURE() << "setup did not end within " << kRunLimitMs << " ms";
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return run;
+}
+
+namespace {
+
+void ListFiles(const std::string& folder, bool recurse, std::vector<std::string>& lines) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = entry.cFileName;
+        if (name == "." || name == "..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            lines.push_back("folder " + folder + name);
+            if (recurse) ListFiles(folder + name + "\\", true, lines);
+        } else {
+            lines.push_back("file " + folder + name + " " + std::to_string(entry.nFileSizeLow));
+        }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+}
+
+void ListKey(HKEY root, const std::string& path, std::vector<std::string>& lines) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    lines.push_back("key " + path);
+    char name[512];
+    BYTE data[4096];
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
+        std::string value = "value " + path + " [" + name + "] " + std::to_string(type) + " ";
+        for (DWORD b = 0; b < dataSize; ++b) value += std::to_string(data[b]) + ".";
+        lines.push_back(value);
+    }
+    std::vector<std::string> subkeys;
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        subkeys.push_back(name);
+    }
+    RegCloseKey(key);
+    for (const std::string& subkey : subkeys) ListKey(root, path + "\\" + subkey, lines);
+}
+
+}  // namespace
+
+std::vector<std::string> MachineListing() {
+    std::vector<std::string> lines;
+    for (const InstalledPrinter& p : LocalPrinters())
+        lines.push_back("printer " + p.name + "|" + p.port + "|" + p.driver + "|" + p.processor);
+    for (const InstalledDriver& d : InstalledDrivers()) lines.push_back("driver " + d.name + "|" + d.dataFile);
+    for (const std::string& m : MonitorNames()) lines.push_back("monitor " + m);
+    DWORD needed = 0, count = 0;
+    EnumPrintProcessorsA(nullptr, nullptr, 1, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed + 1);
+    if (EnumPrintProcessorsA(nullptr, nullptr, 1, buffer.data(), needed, &needed, &count)) {
+        auto* items = reinterpret_cast<PRINTPROCESSOR_INFO_1A*>(buffer.data());
+        for (DWORD i = 0; i < count; ++i) lines.push_back(std::string("print processor ") + items[i].pName);
+    }
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    ListFiles(SystemFolder(), true, lines);
+    ListFiles(std::string(windows) + "\\", false, lines);
+    char programFiles[MAX_PATH];
+    if (GetEnvironmentVariableA("ProgramFiles", programFiles, MAX_PATH)) {
+        std::string copy = std::string(programFiles) + "\\Vesk Setup";
+        if (GetFileAttributesA(copy.c_str()) != INVALID_FILE_ATTRIBUTES) lines.push_back("folder " + copy);
+        ListFiles(copy + "\\", true, lines);
+    }
+    ListKey(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print", lines);
+    ListKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", lines);
+    ListKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", lines);
+    ListKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", lines);
+    std::string winIni = FileContent(std::string(windows) + "\\win.ini");
+    size_t start = 0;
+    while (start < winIni.size()) {
+        size_t end = winIni.find('\n', start);
+        if (end == std::string::npos) end = winIni.size();
+        lines.push_back("win.ini " + winIni.substr(start, end - start));
+        start = end + 1;
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::string ListingChanges(const std::vector<std::string>& before, const std::vector<std::string>& after) {
+    std::vector<std::string> gone, added;
+    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(gone));
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
+    std::string changes;
+    for (const std::string& line : gone) changes += "- " + line + "\n";
+    for (const std::string& line : added) changes += "+ " + line + "\n";
+    return changes;
 }
 
 void InstallRun::SetUp() {

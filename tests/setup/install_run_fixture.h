@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "dialog_driver.h"
 #include "engine_fixture.h"
@@ -41,7 +42,8 @@ std::wstring PlaceMedium(const std::wstring& name = L"Setup Medium");
 // setup.exe running in a process of its own; stopped if the test leaves it running.
 class SetupProcess {
 public:
-    SetupProcess(const std::wstring& program, const wchar_t* arguments) {
+    // Waits for the wizard unless `wizard` is false (a run that shows a message first).
+    SetupProcess(const std::wstring& program, const wchar_t* arguments, bool wizard = true) {
         std::wstring commandLine = L"\"" + program + L"\"" + (arguments ? std::wstring(L" ") + arguments : L"");
         STARTUPINFOW start{};
         start.cb = sizeof start;
@@ -50,7 +52,8 @@ public:
             ADD_FAILURE() << "cannot start " << vt::Narrow(program) << ": " << GetLastError();
             return;
         }
-        wizard_ = WaitForDialog("Vesk Systems Setup", kWaitMs, Caption::Exact, process_.dwProcessId);
+        if (wizard)
+            wizard_ = WaitForDialog("Vesk Systems Setup", kWaitMs, Caption::Exact, process_.dwProcessId);
     }
     ~SetupProcess() {
         if (!process_.hProcess) return;
@@ -64,6 +67,12 @@ public:
     HWND wizard() const { return wizard_; }
     bool Ended(DWORD ms) const {
         return process_.hProcess && WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0;
+    }
+    // The exit code of a program that has ended.
+    DWORD ExitCode() const {
+        DWORD code = STILL_ACTIVE;
+        if (process_.hProcess) GetExitCodeProcess(process_.hProcess, &code);
+        return code;
     }
     // A message box of setup's, or null once `ms` have passed without one.
     HWND Message(DWORD ms = kWaitMs) const {
@@ -91,6 +100,24 @@ private:
     PROCESS_INFORMATION process_{};
     HWND wizard_ = nullptr;
 };
+
+// How a run of setup.exe without the wizard ended.
+struct QuietRun {
+    DWORD exitCode = STILL_ACTIVE;
+    bool windowShown = false;  // a visible window of setup's appeared while it ran
+};
+// Runs setup.exe with `arguments` to its end (stopped, and the test failed, after
+// kRunLimitMs), watching for any window it shows.
+QuietRun RunQuietly(const std::wstring& program, const std::wstring& arguments);
+
+// What an installation may change on the machine, as text that compares equal when nothing
+// changed: the spooler's printers, drivers, monitors and print processors, the files under
+// System32 (the spooler's folders among them) and setup's copy, the spooler's registry keys,
+// the product's Uninstall entry and automatic-restart value, and win.ini.
+std::vector<std::string> MachineListing();
+// The lines only one of two listings holds, each marked "-" (before) or "+" (after); "" when
+// they are the same.
+std::string ListingChanges(const std::vector<std::string>& before, const std::vector<std::string>& after);
 
 // Presses a button of a message box or dialog of setup's and waits until it has gone.
 void Answer(HWND window, int id);
