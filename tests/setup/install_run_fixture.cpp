@@ -117,6 +117,20 @@ bool PrintRaw(const char* printer, const std::string& data) {
     return ok;
 }
 
+std::string PrintedReceipt(Simulator& sim, const char* printer, const std::string& receipt) {
+    long heard = -1;
+    for (int i = 0; i < 100; ++i) {
+        long now = sim.Count("received");
+        if (now == heard) break;
+        heard = now;
+        Sleep(100);
+    }
+    sim.Reset();
+    EXPECT_TRUE(PrintRaw(printer, receipt)) << GetLastError();
+    sim.WaitFor("printed", static_cast<long>(receipt.size()), 10000);
+    return sim.Paper();
+}
+
 std::optional<InstalledPrinter> InstalledKx310(const std::string& name) {
     auto printers = LocalPrinters();
     const InstalledPrinter* printer = FindPrinter(printers, name);
@@ -126,6 +140,24 @@ std::optional<InstalledPrinter> InstalledKx310(const std::string& name) {
     EXPECT_EQ(printer->processor, "Vesk Print Processor");
     return *printer;
 }
+
+namespace {
+
+// A process, and whether a visible top-level window of its was seen.
+struct Shown {
+    DWORD pid;
+    bool any;
+};
+
+BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM data) {
+    auto* shown = reinterpret_cast<Shown*>(data);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == shown->pid && IsWindowVisible(window)) shown->any = true;
+    return TRUE;
+}
+
+}  // namespace
 
 QuietRun RunQuietly(const std::wstring& program, const std::wstring& arguments) {
     QuietRun run;
@@ -138,25 +170,14 @@ QuietRun RunQuietly(const std::wstring& program, const std::wstring& arguments) 
         ADD_FAILURE() << "cannot start " << Narrow(program) << ": " << GetLastError();
         return run;
     }
-    struct Search {
-        DWORD pid;
-        bool found;
-    } search{process.dwProcessId, false};
+    Shown search{process.dwProcessId, false};
     DWORD began = GetTickCount();
     bool ended = false;
     while (!ended && GetTickCount() - began < kRunLimitMs) {
         ended = WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0;
-        EnumWindows(
-            [](HWND window, LPARAM data) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(data);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(window, &pid);
-                if (pid == s->pid && IsWindowVisible(window)) s->found = true;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        EnumWindows(&NoteVisibleWindow, reinterpret_cast<LPARAM>(&search));
     }
-    run.windowShown = search.found;
+    run.windowShown = search.any;
     if (!ended) {
         ADD_FAILURE() << "setup did not end within " << kRunLimitMs << " ms";
         TerminateProcess(process.hProcess, 1);

@@ -143,6 +143,10 @@ std::optional<InstalledPrinter> InstalledKx310(const std::string& name);
 
 // Sends `data` as a raw job through the spooler to `printer`.
 bool PrintRaw(const char* printer, const std::string& data);
+// Prints `receipt` raw on `printer` once the line is quiet, and returns the paper the printer
+// `sim` printed of it (waiting 10 s at most for all of it). A job that starts while an earlier
+// job's tail is still on the line runs into it, and its wake-up reads as data.
+std::string PrintedReceipt(Simulator& sim, const char* printer, const std::string& receipt);
 
 class InstallRun : public ::testing::Test {
 protected:

@@ -4,6 +4,9 @@
 //   guiclick pick CAPTION ID TEXT   clicks the entry TEXT of list or combo box ID
 //   guiclick type CAPTION ID TEXT   clicks into control ID and types TEXT key by key
 //   guiclick gone CAPTION [SECONDS] waits until no such dialog is shown (10 s by default)
+//   guiclick run PROGRAM [ARG]...   runs the program to its end (10 minutes at most), prints
+//                                   its exit code (whole: a shell sees only its low byte),
+//                                   the milliseconds it ran and whether it showed a window
 // Exits 1 when a window or entry is not found within the wait.
 #include <windows.h>
 
@@ -13,6 +16,9 @@
 #include <string>
 
 namespace {
+
+// How long `run` waits for a program: a whole installation on a slow machine.
+constexpr DWORD kRunLimitMs = 600000;
 
 constexpr DWORD kWaitMs = 10000;
 
@@ -172,7 +178,59 @@ bool Pick(HWND control, const char* text) {
 
 }  // namespace
 
+// A process, and whether a visible top-level window of its was seen.
+struct Shown {
+    DWORD pid;
+    bool any;
+};
+
+BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM data) {
+    auto* shown = reinterpret_cast<Shown*>(data);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == shown->pid && IsWindowVisible(window)) shown->any = true;
+    return TRUE;
+}
+
+// Runs the command line of argv[2] on to its end; see the usage above.
+int Run(int argc, char** argv) {
+    std::string commandLine;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (!commandLine.empty()) commandLine += ' ';
+        commandLine += arg.find(' ') == std::string::npos ? arg : "\"" + arg + "\"";
+    }
+    STARTUPINFOA start{};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION process{};
+    DWORD began = GetTickCount();
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &start, &process)) {
+        std::printf("cannot start: error %lu\n", GetLastError());
+        return 1;
+    }
+    Shown shown{process.dwProcessId, false};
+    bool ended = false;
+    while (!ended && GetTickCount() - began < kRunLimitMs) {
+        ended = WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0;
+        EnumWindows(&NoteVisibleWindow, reinterpret_cast<LPARAM>(&shown));
+    }
+    DWORD elapsed = GetTickCount() - began;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (!ended) {
+        std::printf("still running after %lu ms\n", static_cast<unsigned long>(elapsed));
+        return 1;
+    }
+    std::printf("exit code %lu, %lu ms, %s\n", static_cast<unsigned long>(code),
+                static_cast<unsigned long>(elapsed), shown.any ? "a window shown" : "no window shown");
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == "run") return Run(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: guiclick wait|click|pick|type|gone CAPTION [ID [TEXT]]\n");
         return 2;
