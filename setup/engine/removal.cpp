@@ -135,6 +135,8 @@ RemovalOutcome RemoveInstallation(InstallFrontEnd& frontEnd, const std::wstring&
         LogStep("printer " + name + " deleted", deleted);
         if (!deleted) return RemovalOutcome::Failed;
     }
+    // The machine's form that earlier driver versions added for the models' paper.
+    RemoveRollPaperForm();
     bool scheduled = false;
     bool removed = RemoveSoftware(scheduled);
     LogStep("drivers, print processor and monitor removed", removed);

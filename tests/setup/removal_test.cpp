@@ -11,6 +11,7 @@
 
 #include "dialog_driver.h"
 #include "engine_fixture.h"
+#include "install_run_fixture.h"
 #include "installation_run.h"
 #include "print_processor_install.h"
 #include "removal.h"
@@ -95,6 +96,7 @@ std::string Machine() {
          << "\nprint processor key: " << KeyExists(PrintProcessorKey(SpoolerEnvironment(), kPrintProcessorName))
          << "\nmonitor key: " << KeyExists(std::string(kMonitorsKey) + kMonitor)
          << "\nuninstall entry: " << KeyExists(vt::Narrow(kUninstallKey))
+         << "\nroll-paper form: " << st::FormValueExists()
          << "\nsystem: " << Files(st::SystemFolder(), "vesk*")
          << "\ndriver folder: " << Files(st::DriverFolder()) << "| " << Files(st::DriverFolder() + "3\\")
          << "\nprint processor folder: " << Files(st::PrintProcessorFolder())
@@ -199,7 +201,8 @@ TEST(RemovalRun, TakesOffWhatTheInstallationPutOnAndNothingElse) {
     EXPECT_EQ(EntryText(L"DisplayVersion"), L"2.0.0.5");
 
     // More printers of the models on VESK, one with a document waiting, and one on another
-    // port (which an installation would have offered to replace); an earlier run's saved state.
+    // port (which an installation would have offered to replace); an earlier run's saved
+    // state; the roll-paper form of an earlier driver.
     ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Back Office", "Kx120", "LPT1:"));
     ASSERT_NO_FATAL_FAILURE(st::AddTestDriver("Kx240-F"));
     ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till 2", "Kx310", "VESK"));
@@ -208,6 +211,7 @@ TEST(RemovalRun, TakesOffWhatTheInstallationPutOnAndNothingElse) {
     ASSERT_TRUE(st::FileExists(job)) << job;
     WritePrivateProfileStringA("SavedData", "gstrPort", "COM2:", ResumeStoreFile().c_str());
     RegisterResume(program);
+    ASSERT_NO_FATAL_FAILURE(st::PutFormValue());
     const std::vector<st::InstalledDriver> drivers = st::InstalledDrivers();
     const st::InstalledDriver* kx310 = st::FindDriver(drivers, "Kx310");
     ASSERT_TRUE(kx310);
