@@ -1,17 +1,22 @@
 #include "file_version.h"
 
 #include "setup_files.h"
+#include "start_up.h"
 #include "system_error_text.h"
 
 ULONGLONG FileVersion(const std::string& path) {
+    return FileVersion(FromAnsi(path));
+}
+
+ULONGLONG FileVersion(const std::wstring& path) {
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) return 0;
     std::vector<BYTE> data(size);
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return 0;
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return 0;
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
+    if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
         length < sizeof(VS_FIXEDFILEINFO) || fixed->dwSignature != VS_FFI_SIGNATURE)
         return 0;
     return (ULONGLONG(fixed->dwFileVersionMS) << 32) | fixed->dwFileVersionLS;

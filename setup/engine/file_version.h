@@ -10,6 +10,8 @@
 // The file version of a file's version resource as one number, its major part highest; 0 for
 // a file without one, or no file.
 ULONGLONG FileVersion(const std::string& path);
+// The same for a path the ANSI code page may not spell (the copy's folder is the system's).
+ULONGLONG FileVersion(const std::wstring& path);
 // "2.0.0.5".
 std::string VersionText(ULONGLONG version);
 

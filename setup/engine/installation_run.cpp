@@ -19,6 +19,7 @@
 #include "string_table.h"
 #include "system_error_text.h"
 #include "test_page.h"
+#include "uninstall_entry.h"
 #include "windows_family.h"
 
 namespace {
@@ -235,6 +236,9 @@ InstallOutcome RunSteps(InstallRunState& state) {
         deleted ? InstallAfterRemoval(state, update, staged, driver) : InstallOutcome::Stopped;
     if (outcome == InstallOutcome::Stopped) ReportRemovedPrinters(removed);
     if (outcome != InstallOutcome::Completed) return outcome;
+    // The installation can be removed from the list of installed programs from now on. A
+    // registration that fails is shown; the printer works all the same.
+    LogStep("entry in the list of installed programs", RegisterProduct());
 
     if (choices.gbDefaultPrinter)
         Logged("make the printer the default printer",

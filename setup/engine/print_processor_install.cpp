@@ -93,21 +93,27 @@ bool RemovePrintProcessor(const std::string& name) {
     return true;
 }
 
-bool CopyPrintProcessor(const std::string& sourceFolder, const std::string& fileName,
-                        bool* restartNeeded) {
+bool PrintProcessorDirectory(std::string& directory) {
     std::string environment = SpoolerEnvironment();
-    Enumeration directory = Enumerate([&](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
+    Enumeration answer = Enumerate([&](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
         *returned = 1;
         return GetPrintProcessorDirectoryA(nullptr, environment.data(), 1, buffer, size, needed);
     });
-    if (directory.status != EnumerationStatus::Listed) {
-        // Even an empty answer stops the run, so it is told why.
-        ShowSystemError(directory.error ? directory.error : ERROR_GEN_FAILURE);
+    if (answer.status != EnumerationStatus::Listed) {
+        // Even an empty answer stops the step, so it is told why.
+        ShowSystemError(answer.error ? answer.error : ERROR_GEN_FAILURE);
         return false;
     }
     // The answer is a terminated text inside a buffer of the size given.
-    directory.data.push_back(0);
-    std::string target = WithBackslash(reinterpret_cast<const char*>(directory.data.data()));
+    answer.data.push_back(0);
+    directory = WithBackslash(reinterpret_cast<const char*>(answer.data.data()));
+    return true;
+}
+
+bool CopyPrintProcessor(const std::string& sourceFolder, const std::string& fileName,
+                        bool* restartNeeded) {
+    std::string target;
+    if (!PrintProcessorDirectory(target)) return false;
     std::vector<KeptFile> kept;
     if (CopySetupFileUnlessOlder(sourceFolder, fileName, target, kept)) {
         ReportKeptFiles(kept);
@@ -119,6 +125,10 @@ bool CopyPrintProcessor(const std::string& sourceFolder, const std::string& file
     }
     ShowEngineMessage(CopyFailureText(sourceFolder, fileName));
     return false;
+}
+
+std::string PrintProcessorLibrary() {
+    return StringOrEmpty(FamilySource().fileId);
 }
 
 bool RegisterPrintProcessor(const std::string& name, const std::string& fileName) {

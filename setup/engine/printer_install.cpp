@@ -7,6 +7,7 @@
 
 #include "install_choices.h"
 #include "resource.h"
+#include "setup_log.h"
 #include "spooler_enum.h"
 #include "string_table.h"
 #include "system_error_text.h"
@@ -50,30 +51,6 @@ PRINTER_INFO_2A* ReadPrinterRecord(HANDLE printer, std::vector<BYTE>& buffer) {
     return reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
 }
 
-// The driver names of the models, in lower case, and the name the Kx240-F's driver had
-// before it.
-std::vector<std::string> ModelDriverNames() {
-    std::string list = ResourceString(IDS_MODEL_NAMES) + "\n" + kEarlierDriverName;
-    CharLowerBuffA(list.data(), static_cast<DWORD>(list.size()));
-    std::vector<std::string> names;
-    for (size_t at = 0; at <= list.size();) {
-        size_t end = list.find('\n', at);
-        if (end == std::string::npos) end = list.size();
-        if (end > at) names.push_back(list.substr(at, end - at));
-        at = end + 1;
-    }
-    return names;
-}
-
-// Whole names only: a driver called "x" or "0" is no model's driver.
-bool IsModelDriver(const std::vector<std::string>& models, std::string driver) {
-    if (driver.empty()) return false;
-    CharLowerBuffA(driver.data(), static_cast<DWORD>(driver.size()));
-    for (const std::string& model : models)
-        if (model == driver) return true;
-    return false;
-}
-
 // The question names what it would delete.
 std::string ReplaceQuestion(const std::string& printer, const std::string& driver) {
     return ResourceString(IDS_REPLACE_PRINTER) + "\n\nPrinter: " + printer + "\nDriver: " + driver;
@@ -89,6 +66,28 @@ void AnnounceDefaultPrinter(const char* section) {
 }
 
 }  // namespace
+
+std::vector<std::string> ModelDriverNames() {
+    std::string list = ResourceString(IDS_MODEL_NAMES) + "\n" + kEarlierDriverName;
+    CharLowerBuffA(list.data(), static_cast<DWORD>(list.size()));
+    std::vector<std::string> names;
+    for (size_t at = 0; at <= list.size();) {
+        size_t end = list.find('\n', at);
+        if (end == std::string::npos) end = list.size();
+        if (end > at) names.push_back(list.substr(at, end - at));
+        at = end + 1;
+    }
+    return names;
+}
+
+bool IsModelDriver(const std::vector<std::string>& models, std::string driver) {
+    // Whole names only: a driver called "x" or "0" is no model's driver.
+    if (driver.empty()) return false;
+    CharLowerBuffA(driver.data(), static_cast<DWORD>(driver.size()));
+    for (const std::string& model : models)
+        if (model == driver) return true;
+    return false;
+}
 
 bool CreatePrinter() {
     PrinterSetupInfo info = Choices().PrinterInfo;
@@ -186,16 +185,27 @@ bool AskAboutModelPrinters(const std::function<bool(const std::string&)>& onYes)
 
 // Deletes the printer `name` the user agreed to replace, with its roll-paper form.
 bool DeleteReplacedPrinter(const std::string& name, bool& printerRemoved) {
+    return DeleteModelPrinter(name, false, printerRemoved);
+}
+
+}  // namespace
+
+bool DeleteModelPrinter(const std::string& name, bool purgeJobs, bool& opened) {
     PrinterHandle printer;
     PRINTER_DEFAULTSA access{nullptr, nullptr, kPrinterFullAccess};
     std::string copy = name;
-    // One the user asked to replace and that stays would be used beside the new one.
+    // One the user asked to delete and that stays would be used beside the new one, or
+    // would keep the removed software's parts in use.
     if (!OpenPrinterA(copy.data(), &printer.handle, &access)) {
         ShowEngineMessage(NotDeletedText(name, GetLastError()));
         return false;
     }
+    // A printer with documents waiting goes only when they are done; the documents of a
+    // printer that is removed for good are not printed anywhere any more.
+    if (purgeJobs && !SetPrinterA(printer.handle, 0, nullptr, PRINTER_CONTROL_PURGE))
+        LogLine("the documents waiting in " + name + " were not deleted: " + SystemErrorText(GetLastError()));
     DeleteFormA(printer.handle, const_cast<char*>(kRollPaperForm));
-    printerRemoved = true;
+    opened = true;
     if (!DeletePrinter(printer.handle)) {
         DWORD error = GetLastError();
         ClosePrinter(printer.handle);
@@ -205,8 +215,6 @@ bool DeleteReplacedPrinter(const std::string& name, bool& printerRemoved) {
     }
     return true;
 }
-
-}  // namespace
 
 bool RemoveExistingPrinters(bool& printerRemoved) {
     return AskAboutModelPrinters(

@@ -31,6 +31,16 @@ bool RemoveExistingPrinters(bool& printerRemoved);
 bool AskToReplacePrinters(std::vector<std::string>& agreed);
 bool DeletePrinters(const std::vector<std::string>& names, bool& printerRemoved,
                     std::vector<std::string>& removed);
+// Deletes the local printer `name` and its roll-paper form; with `purgeJobs` the documents
+// waiting in it are deleted first. `opened` is set once the spooler has the printer open for
+// it. False when the printer cannot be opened or deleted, which is shown.
+bool DeleteModelPrinter(const std::string& name, bool purgeJobs, bool& opened);
+// The driver names of the models, in lower case, with the name the Kx240-F's driver had
+// before it.
+std::vector<std::string> ModelDriverNames();
+// True when `driver` is the whole name of one of `models` (ModelDriverNames), letter case
+// aside: a driver called "x" or "0" is no model's driver.
+bool IsModelDriver(const std::vector<std::string>& models, std::string driver);
 // Local printers and connections whose names begin with `prefix`, letter case aside; 0 also
 // when they cannot be listed, which is shown to the user.
 int CountPrinters(const std::string& prefix);

@@ -18,17 +18,6 @@ std::wstring WithSeparator(std::wstring folder) {
     return folder;
 }
 
-// The long form of `path`, for comparing; the path itself when it does not exist.
-std::wstring LongPath(const std::wstring& path) {
-    DWORD n = GetLongPathNameW(path.c_str(), nullptr, 0);
-    if (n == 0) return path;
-    std::wstring result(n, L'\0');
-    n = GetLongPathNameW(path.c_str(), result.data(), n);
-    if (n == 0 || n >= result.size()) return path;
-    result.resize(n);
-    return result;
-}
-
 // Empties the folder `folder` (ending in "\"), its sub-folders too; a link is removed, never
 // followed. What an earlier medium left there must not be installed from this one.
 void ClearFolder(const std::wstring& folder, int depth) {
@@ -87,6 +76,16 @@ std::wstring SetupCopyFolder() {
         folder = expanded;
     }
     return WithSeparator(folder) + kSetupCopyFolderName + L"\\";
+}
+
+std::wstring LongPath(const std::wstring& path) {
+    DWORD n = GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (n == 0) return path;
+    std::wstring result(n, L'\0');
+    n = GetLongPathNameW(path.c_str(), result.data(), n);
+    if (n == 0 || n >= result.size()) return path;
+    result.resize(n);
+    return result;
 }
 
 std::wstring SetupCopyProgram() {

@@ -26,6 +26,8 @@ inline constexpr char kCopyFailedText[] =
 std::wstring SetupCopyFolder();
 // The copy's program: SetupCopyFolder() and setup.exe; "" when there is no folder.
 std::wstring SetupCopyProgram();
+// The long form of `path`, for comparing; the path itself when it does not exist.
+std::wstring LongPath(const std::wstring& path);
 // True when `programPath` is the copy's program (letter case and short names aside).
 bool IsSetupCopy(const std::wstring& programPath);
 

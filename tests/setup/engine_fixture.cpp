@@ -48,8 +48,9 @@ public:
 } g_unexpected;
 FrontEndScope g_beneathEveryTest(g_unexpected);
 
-// How long one run of the step runner may take.
+// How long one run of the step runner may take, and the spooler to stop.
 constexpr DWORD kStepRunLimitMs = 60000;
+constexpr DWORD kSpoolerStopLimitMs = 30000;
 
 std::string FullPath(const std::string& path) {
     char full[MAX_PATH];
@@ -209,6 +210,19 @@ DWORD ServiceState(const char* name) {
     return status.dwCurrentState;
 }
 
+void StopSpooler() {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE spooler = manager ? OpenServiceA(manager, "Spooler", SERVICE_STOP) : nullptr;
+    SERVICE_STATUS status{};
+    if (spooler) ControlService(spooler, SERVICE_CONTROL_STOP, &status);
+    if (spooler) CloseServiceHandle(spooler);
+    if (manager) CloseServiceHandle(manager);
+    DWORD start = GetTickCount();
+    while (ServiceState("Spooler") != SERVICE_STOPPED && GetTickCount() - start < kSpoolerStopLimitMs)
+        Sleep(50);
+    EXPECT_EQ(ServiceState("Spooler"), static_cast<DWORD>(SERVICE_STOPPED));
+}
+
 namespace {
 
 std::string Text(const char* text) {
@@ -304,10 +318,10 @@ const InstalledPrinter* FindPrinter(const std::vector<InstalledPrinter>& printer
     return nullptr;
 }
 
-void AddTestPrinter(const char* name, const char* driver) {
+void AddTestPrinter(const char* name, const char* driver, const char* port) {
     PRINTER_INFO_2A info{};
     info.pPrinterName = const_cast<char*>(name);
-    info.pPortName = const_cast<char*>("VESK");
+    info.pPortName = const_cast<char*>(port);
     info.pDriverName = const_cast<char*>(driver);
     info.pPrintProcessor = const_cast<char*>("winprint");
     info.pDatatype = const_cast<char*>("RAW");

@@ -85,6 +85,8 @@ std::string ProfileText(const char* section, const char* key);
 std::string DefaultPrinter();
 // The state of the service `name` (SERVICE_RUNNING …), or 0 when it cannot be read.
 DWORD ServiceState(const char* name);
+// Stops the spooler service and waits until it has stopped.
+void StopSpooler();
 
 struct InstalledDriver {
     std::string name, environment, driverPath, dataFile, configFile, helpFile;
@@ -104,8 +106,8 @@ struct InstalledPrinter {
 };
 std::vector<InstalledPrinter> LocalPrinters();
 const InstalledPrinter* FindPrinter(const std::vector<InstalledPrinter>& printers, const std::string& name);
-// Adds a printer on the port "VESK" with `driver`; the printer processor is the platform's own.
-void AddTestPrinter(const char* name, const char* driver);
+// Adds a printer on `port` with `driver`; the printer processor is the platform's own.
+void AddTestPrinter(const char* name, const char* driver, const char* port = "VESK");
 void DeletePrinterNamed(const char* name);
 
 // The monitors the spooler lists, and the library Wine keeps for one in the registry.

@@ -124,16 +124,6 @@ TEST_F(InstallRun, WithoutConfirmingNothingGoesOnTheLineAndTheSettingsAreStored)
     EXPECT_TRUE(FindPrinter(LocalPrinters(), "Kx310"));
 }
 
-void StopSpooler() {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE spooler = manager ? OpenServiceA(manager, "Spooler", SERVICE_STOP) : nullptr;
-    SERVICE_STATUS status{};
-    if (spooler) ControlService(spooler, SERVICE_CONTROL_STOP, &status);
-    if (spooler) CloseServiceHandle(spooler);
-    if (manager) CloseServiceHandle(manager);
-    EXPECT_TRUE(WaitUntil([] { return ServiceState("Spooler") == SERVICE_STOPPED; }));
-}
-
 TEST_F(InstallRun, CancelledSettingsKeepTheOldPrinterAndARunAfterARemovalKeepsSpoolerAndForm) {
     // A printer of the model is installed already; the run offers to replace it.
     RegisterPrintProcessorForTests();
