@@ -9,7 +9,10 @@
 #include "file_version.h"
 #include "library_search.h"
 #include "message_box.h"
+#include "message_front_end.h"
 #include "model_catalogue.h"
+#include "quiet_front_end.h"
+#include "removal_run.h"
 #include "setup_app.h"
 #include "setup_log.h"
 #include "start_up.h"
@@ -61,6 +64,14 @@ int RunSetup(HINSTANCE instance) {
     if (options.quiet && !MayInstall()) {
         LogLine(kNotElevatedText);
         return Finish(kExitNotElevated);
+    }
+    if (options.action == SetupAction::Remove) {
+        if (options.quiet) {
+            QuietFrontEnd quiet(false);
+            return Finish(RunRemoval(quiet));
+        }
+        MessageFrontEnd boxes;
+        return Finish(RunRemoval(boxes));
     }
     if (options.quiet) {
         BeginSetupRun(GetCommandLineA());

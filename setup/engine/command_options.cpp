@@ -79,7 +79,7 @@ struct OptionName {
     bool takesValue;
 };
 constexpr OptionName kOptions[] = {
-    {"quiet", Option::Quiet, false},
+    {"quiet", Option::Quiet, false},         {"uninstall", Option::Uninstall, false},
     {"port", Option::Port, true},            {"settings", Option::Settings, true},
     {"model", Option::Model, true},          {"name", Option::Name, true},
     {"share", Option::Share, true},          {"nodefault", Option::NoDefault, false},

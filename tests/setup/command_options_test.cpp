@@ -63,6 +63,10 @@ TEST(CommandOptions, TextThatIsNoOptionKeepsTheWizardAndInstallResumes) {
         EXPECT_FALSE(p.options.quiet || p.options.Prepared());
     }
     EXPECT_EQ(Parse(L"install").options.action, SetupAction::Resume);
+    Parsed removal = Parse(L"/uninstall /quiet /log=C:\\removal.log");
+    ASSERT_TRUE(removal.valid) << removal.error;
+    EXPECT_EQ(removal.options.action, SetupAction::Remove);
+    EXPECT_TRUE(removal.options.quiet);
 }
 
 TEST(CommandOptions, EveryFaultIsNamedAndAQuietRunStaysQuiet) {
@@ -89,6 +93,7 @@ TEST(CommandOptions, EveryFaultIsNamedAndAQuietRunStaysQuiet) {
         {L"/quiet" + good + L" /nodefault=yes", "takes no value"},
         {L"/quiet" + good + L" /log", "needs a value"},
         {L"/quiet /port=COM1 /model=Kx310", "/quiet needs"},
+        {L"/uninstall /quiet /model=Kx310", "/uninstall takes no options"},
     };
     for (const Case& c : cases) {
         Parsed p = Parse(c.arguments);

@@ -330,6 +330,23 @@ void AddTestPrinter(const char* name, const char* driver, const char* port) {
     ClosePrinter(printer);
 }
 
+std::string QueueJob(const char* printer) {
+    HANDLE handle = nullptr;
+    EXPECT_TRUE(OpenPrinterA(const_cast<char*>(printer), &handle, nullptr)) << GetLastError();
+    if (!handle) return "";
+    BYTE buffer[MAX_PATH * 2 + sizeof(ADDJOB_INFO_1A)] = {};
+    DWORD needed = 0;
+    std::string path;
+    if (AddJobA(handle, 1, buffer, sizeof buffer, &needed)) {
+        path = reinterpret_cast<ADDJOB_INFO_1A*>(buffer)->Path;
+        PutFile("", path, "\x1b@waiting receipt\n");
+    } else {
+        ADD_FAILURE() << "AddJob: " << GetLastError();
+    }
+    ClosePrinter(handle);
+    return path;
+}
+
 void DeletePrinterNamed(const char* name) {
     HANDLE printer = nullptr;
     PRINTER_DEFAULTSA access{nullptr, nullptr, PRINTER_ALL_ACCESS};

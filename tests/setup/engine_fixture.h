@@ -109,6 +109,10 @@ const InstalledPrinter* FindPrinter(const std::vector<InstalledPrinter>& printer
 // Adds a printer on `port` with `driver`; the printer processor is the platform's own.
 void AddTestPrinter(const char* name, const char* driver, const char* port = "VESK");
 void DeletePrinterNamed(const char* name);
+// Queues a job on `printer` that waits there (added, never scheduled); its spool file. Wine
+// keeps the file when the printer is deleted, and has neither the purge nor a job list to
+// read back, so that the waiting document goes with its printer only Windows can show.
+std::string QueueJob(const char* printer);
 
 // The monitors the spooler lists, and the library Wine keeps for one in the registry.
 std::vector<std::string> MonitorNames();

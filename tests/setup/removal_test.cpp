@@ -27,26 +27,6 @@ namespace {
 
 constexpr char kMonitor[] = "Vesk Port Monitor";
 
-// Queues a job on `printer` that waits there (added, never scheduled); its spool file. Wine
-// keeps the file when the printer is deleted, and has neither the purge nor a job list to
-// read back, so that the waiting document goes with its printer only Windows can show.
-std::string QueueJob(const char* printer) {
-    HANDLE handle = nullptr;
-    EXPECT_TRUE(OpenPrinterA(const_cast<char*>(printer), &handle, nullptr)) << GetLastError();
-    if (!handle) return "";
-    BYTE buffer[MAX_PATH * 2 + sizeof(ADDJOB_INFO_1A)] = {};
-    DWORD needed = 0;
-    std::string path;
-    if (AddJobA(handle, 1, buffer, sizeof buffer, &needed)) {
-        path = reinterpret_cast<ADDJOB_INFO_1A*>(buffer)->Path;
-        st::PutFile("", path, "\x1b@waiting receipt\n");
-    } else {
-        ADD_FAILURE() << "AddJob: " << GetLastError();
-    }
-    ClosePrinter(handle);
-    return path;
-}
-
 std::string Files(const std::string& folder, const char* pattern = "*") {
     std::string list;
     WIN32_FIND_DATAA entry;
@@ -207,7 +187,7 @@ TEST(RemovalRun, TakesOffWhatTheInstallationPutOnAndNothingElse) {
     ASSERT_NO_FATAL_FAILURE(st::AddTestDriver("Kx240-F"));
     ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till 2", "Kx310", "VESK"));
     ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till 3", "Kx240-F", "vesk:"));
-    const std::string job = QueueJob("Kx310");
+    const std::string job = st::QueueJob("Kx310");
     ASSERT_TRUE(st::FileExists(job)) << job;
     WritePrivateProfileStringA("SavedData", "gstrPort", "COM2:", ResumeStoreFile().c_str());
     RegisterResume(program);
