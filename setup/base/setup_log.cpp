@@ -1,5 +1,7 @@
 #include "setup_log.h"
 
+#include "ansi_text.h"
+
 #include <cstdio>
 
 namespace {
@@ -19,12 +21,7 @@ std::string Utf8(const std::wstring& text) {
 
 // setup's texts are in the ANSI code page; the log is UTF-8 throughout.
 std::string Utf8FromAnsi(const std::string& text) {
-    if (text.empty()) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return Utf8(wide);
+    return Utf8(FromAnsi(text));
 }
 
 void Write(const std::string& line) {

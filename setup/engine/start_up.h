@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "ansi_text.h"
 #include "install_choices.h"
 
 // The only argument setup takes: the automatic-restart entry passes it.
@@ -26,10 +27,6 @@ std::string ModuleFilePath();
 std::wstring ModuleFilePathW();
 // The folder part of a wide path, up to and with its last "\"; "" when it holds none.
 std::wstring FolderOf(const std::wstring& path);
-// `text` in the ANSI code page; false when a character has no equivalent there (the text
-// then holds "?" in its place).
-bool ToAnsi(const std::wstring& text, std::string& ansi);
-std::wstring FromAnsi(const std::string& text);
 // The folder part of `path`, up to and with its last "\" (double-byte characters of the
 // ANSI code page are stepped over whole); "" when the path holds no "\".
 std::string FolderOf(const std::string& path);

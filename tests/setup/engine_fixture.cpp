@@ -1,5 +1,7 @@
 #include "engine_fixture.h"
 
+#include "uninstall_entry.h"
+
 #include <winspool.h>
 
 #include <cstring>
@@ -345,6 +347,20 @@ std::string QueueJob(const char* printer) {
     }
     ClosePrinter(handle);
     return path;
+}
+
+std::wstring UninstallEntryText(const wchar_t* name) {
+    wchar_t value[1024] = {};
+    DWORD bytes = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, name, RRF_RT_REG_SZ, nullptr, value, &bytes) != ERROR_SUCCESS)
+        return L"(missing)";
+    return value;
+}
+
+DWORD UninstallEntryNumber(const wchar_t* name) {
+    DWORD value = 0xFFFFFFFF, bytes = sizeof value;
+    RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, name, RRF_RT_REG_DWORD, nullptr, &value, &bytes);
+    return value;
 }
 
 void DeletePrinterNamed(const char* name) {

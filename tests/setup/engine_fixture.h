@@ -114,6 +114,10 @@ void DeletePrinterNamed(const char* name);
 // read back, so that the waiting document goes with its printer only Windows can show.
 std::string QueueJob(const char* printer);
 
+// A text value of the product's Uninstall entry, or "(missing)"; a number, or 0xFFFFFFFF.
+std::wstring UninstallEntryText(const wchar_t* name);
+DWORD UninstallEntryNumber(const wchar_t* name);
+
 // The monitors the spooler lists, and the library Wine keeps for one in the registry.
 std::vector<std::string> MonitorNames();
 std::string RegisteredMonitorLibrary(const char* name);

@@ -88,20 +88,6 @@ std::string Machine() {
     return text.str();
 }
 
-std::wstring EntryText(const wchar_t* name) {
-    wchar_t value[1024] = {};
-    DWORD bytes = sizeof value;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, name, RRF_RT_REG_SZ, nullptr, value, &bytes) != ERROR_SUCCESS)
-        return L"(missing)";
-    return value;
-}
-
-DWORD EntryNumber(const wchar_t* name) {
-    DWORD value = 0xFFFFFFFF, bytes = sizeof value;
-    RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, name, RRF_RT_REG_DWORD, nullptr, &value, &bytes);
-    return value;
-}
-
 // The deletions Windows does when it next starts, as the paths it was given.
 std::vector<std::wstring> DeletedAtRestart() {
     std::vector<wchar_t> data(65536);
@@ -164,21 +150,21 @@ TEST(RemovalRun, TakesOffWhatTheInstallationPutOnAndNothingElse) {
     }
     // The installation registered the product, to be removed by setup's copy.
     const std::wstring copy = SetupCopyFolder(), program = SetupCopyProgram();
-    EXPECT_EQ(EntryText(L"DisplayName"), L"Vesk Printer Setup");
-    EXPECT_EQ(EntryText(L"Publisher"), L"Vesk Systems");
-    EXPECT_EQ(EntryText(L"InstallLocation"), copy);
-    EXPECT_EQ(EntryText(L"UninstallString"), L"\"" + program + L"\" /uninstall");
-    EXPECT_EQ(EntryText(L"QuietUninstallString"), L"\"" + program + L"\" /uninstall /quiet");
-    EXPECT_EQ(EntryNumber(L"NoModify"), 1u);
-    EXPECT_EQ(EntryNumber(L"NoRepair"), 1u);
-    EXPECT_GT(EntryNumber(L"EstimatedSize"), 1024u) << "the copy holds setup and the medium's folder";
+    EXPECT_EQ(st::UninstallEntryText(L"DisplayName"), L"Vesk Printer Setup");
+    EXPECT_EQ(st::UninstallEntryText(L"Publisher"), L"Vesk Systems");
+    EXPECT_EQ(st::UninstallEntryText(L"InstallLocation"), copy);
+    EXPECT_EQ(st::UninstallEntryText(L"UninstallString"), L"\"" + program + L"\" /uninstall");
+    EXPECT_EQ(st::UninstallEntryText(L"QuietUninstallString"), L"\"" + program + L"\" /uninstall /quiet");
+    EXPECT_EQ(st::UninstallEntryNumber(L"NoModify"), 1u);
+    EXPECT_EQ(st::UninstallEntryNumber(L"NoRepair"), 1u);
+    EXPECT_GT(st::UninstallEntryNumber(L"EstimatedSize"), 1024u) << "the copy holds setup and the medium's folder";
     // The version is the copy's program's.
     ASSERT_NO_FATAL_FAILURE(st::PutBuiltFile(vt::Narrow(copy), "setup.exe", "version-2.0.0.5.dll"));
     {
         st::RecordingFrontEnd messages;
         EXPECT_TRUE(RegisterProduct());
     }
-    EXPECT_EQ(EntryText(L"DisplayVersion"), L"2.0.0.5");
+    EXPECT_EQ(st::UninstallEntryText(L"DisplayVersion"), L"2.0.0.5");
 
     // More printers of the models on VESK, one with a document waiting, and one on another
     // port (which an installation would have offered to replace); an earlier run's saved
@@ -259,7 +245,7 @@ TEST(RemovalRun, WhatStaysInUseGoesWhenWindowsStarts) {
         ASSERT_TRUE(RegisterProduct());
     }
     // 5000 bytes in all, in whole KiB.
-    EXPECT_EQ(EntryNumber(L"EstimatedSize"), 5u);
+    EXPECT_EQ(st::UninstallEntryNumber(L"EstimatedSize"), 5u);
     // The ports the monitor mirrors for Wine, left behind by a monitor no longer registered.
     const std::string monitorKey = std::string(kMonitorsKey) + kMonitor;
     HKEY port;
@@ -287,7 +273,7 @@ TEST(RemovalRun, WhatStaysInUseGoesWhenWindowsStarts) {
     std::vector<std::wstring> expected = {vt::Widen(library), program, copyWithout};
     EXPECT_EQ(later, expected);
     EXPECT_FALSE(st::FileExists(folder + "win2000\\i386\\Kx310.gpd"));
-    EXPECT_EQ(EntryText(L"DisplayName"), L"(missing)");
+    EXPECT_EQ(st::UninstallEntryText(L"DisplayName"), L"(missing)");
     EXPECT_FALSE(KeyExists(monitorKey));
     ClearRestartDeletions();
 }
