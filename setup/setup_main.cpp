@@ -5,6 +5,7 @@
 #include <string>
 
 #include "command_options.h"
+#include "desktop.h"
 #include "exit_codes.h"
 #include "file_version.h"
 #include "library_search.h"
@@ -13,6 +14,7 @@
 #include "model_catalogue.h"
 #include "quiet_front_end.h"
 #include "removal_run.h"
+#include "saved_state.h"
 #include "setup_app.h"
 #include "setup_log.h"
 #include "start_up.h"
@@ -29,6 +31,9 @@ constexpr bool kUseDefaultDllDirectories = true;
 namespace {
 
 constexpr char kBadCommandLineText[] = "The command line is not valid:\n";
+constexpr char kNobodySeesText[] =
+    "setup was started where nobody can see its windows (a service's session): nothing was "
+    "changed; start it with /quiet there";
 constexpr char kNotElevatedText[] =
     "setup was not started with administrator rights: nothing was changed";
 
@@ -46,13 +51,31 @@ int RunSetup(HINSTANCE instance) {
     SetupOptions options;
     std::string error;
     bool valid = ParseSetupOptions(CommandLineArguments(commandLine), models, options, error);
+    // A resume of a quiet installation goes on as quietly, into the log it began with.
+    std::string savedLog;
+    if (options.action == SetupAction::Resume &&
+        SavedStateIsQuiet(SavedStateFileName(ModuleFilePath()), savedLog)) {
+        options.quiet = true;
+        options.logPath = FromAnsi(savedLog);
+    }
     const bool namedLog = !options.logPath.empty();
     DWORD logError = 0;
-    if (!OpenSetupLog(namedLog ? options.logPath : DefaultLogPath(),
-                      VersionText(FileVersion(ModuleFilePath())), commandLine, logError) &&
-        namedLog && valid) {
-        valid = false;
-        error = "/log: the log cannot be written there: " + SystemErrorText(logError);
+    const std::string version = VersionText(RunningProgramVersion());
+    if (!OpenSetupLog(namedLog ? options.logPath : DefaultLogPath(), version, commandLine, logError) &&
+        namedLog) {
+        // A resume keeps going into the default log; a log named on the command line that
+        // cannot be written is a fault of the command line.
+        if (options.action == SetupAction::Resume)
+            OpenSetupLog(DefaultLogPath(), version, commandLine, logError);
+        else if (valid) {
+            valid = false;
+            error = "/log: the log cannot be written there: " + SystemErrorText(logError);
+        }
+    }
+    // Nobody could answer a window there: the run would wait for ever.
+    if (!options.quiet && !DesktopVisible()) {
+        LogLine(valid ? kNobodySeesText : "bad command line: " + error);
+        return Finish(valid ? kExitFailed : kExitBadCommandLine);
     }
     if (!valid) {
         LogLine("bad command line: " + error);
@@ -75,7 +98,8 @@ int RunSetup(HINSTANCE instance) {
     }
     if (options.quiet) {
         BeginSetupRun(GetCommandLineA());
-        return Finish(RunQuietInstallation(options));
+        return Finish(options.action == SetupAction::Resume ? ResumeQuietInstallation()
+                                                            : RunQuietInstallation(options));
     }
     CSetupApp app(instance);
     app.InitInstance(GetCommandLineA());

@@ -6,12 +6,14 @@ bool ToAnsi(const std::wstring& text, std::string& ansi) {
     ansi.clear();
     if (text.empty()) return true;
     BOOL lossy = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
+                                static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     if (n <= 0) return false;
     ansi.resize(static_cast<size_t>(n));
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), ansi.data(), n,
-                        nullptr, &lossy);
+    // No best fit: a character the code page lacks must show as lost, not as a look-alike
+    // ("a" for "\u0101") that names another printer or file.
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                        ansi.data(), n, nullptr, &lossy);
     return !lossy;
 }
 

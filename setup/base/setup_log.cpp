@@ -2,6 +2,8 @@
 
 #include "ansi_text.h"
 
+#include <aclapi.h>
+
 #include <cstdio>
 
 namespace {
@@ -66,6 +68,29 @@ std::string WindowsVersion() {
            std::to_string(version.dwPlatformId) + ")";
 }
 
+// True when the file's owner is this process's user, the administrators or the system: a log
+// that another user made beforehand (the system's temporary folder lets every user create
+// files) could be read and written by that user.
+bool OwnedByUsOrAdministrators(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                        nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool trusted = IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                   IsWellKnownSid(owner, WinLocalSystemSid);
+    HANDLE token = nullptr;
+    if (!trusted && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+        DWORD size = 0;
+        if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size))
+            trusted = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid) != FALSE;
+        CloseHandle(token);
+    }
+    LocalFree(descriptor);
+    return trusted;
+}
+
 }  // namespace
 
 std::wstring DefaultLogPath() {
@@ -87,9 +112,10 @@ bool OpenSetupLog(const std::wstring& path, const std::string& version,
     }
     // The name itself is opened, never what it may point to; what it turns out to be is
     // checked on the open handle, so nothing can be swapped in between.
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                              nullptr);
+    // (READ_CONTROL: the owner is read from the handle.)
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL,
+                              FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = GetLastError();
         return false;
@@ -101,7 +127,7 @@ bool OpenSetupLog(const std::wstring& path, const std::string& version,
         return false;
     }
     if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
-        info.nNumberOfLinks > 1) {
+        info.nNumberOfLinks > 1 || !OwnedByUsOrAdministrators(file)) {
         CloseHandle(file);
         error = ERROR_ACCESS_DENIED;
         return false;

@@ -16,9 +16,9 @@ std::wstring DefaultLogPath();
 
 // Opens `path` for appending (creating it) and writes the run's header line: `version`,
 // the command line and the Windows version. The file must be a plain file of its own: one
-// that is a link to another file (a reparse point, or a name with further hard links) is
-// refused, since setup runs with administrator rights and a temporary folder is often one
-// that others can write to. False, with `error` set and no log kept, when it cannot be
+// that is a link to another file (a reparse point, or a name with further hard links), or
+// one that another user owns, is refused, since setup runs with administrator rights and a
+// temporary folder is often one that others can write to. False, with `error` set and no log kept, when it cannot be
 // opened so.
 bool OpenSetupLog(const std::wstring& path, const std::string& version,
                   const std::wstring& commandLine, DWORD& error);

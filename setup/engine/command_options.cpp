@@ -191,9 +191,6 @@ bool ParseSetupOptions(const std::wstring& arguments, const ModelCatalogue& mode
         return true;
     }
     std::vector<std::wstring> words = Words(arguments);
-    // Text that is no option starts the wizard as before options existed.
-    if (words.empty() || words[0].empty() || words[0][0] != L'/') return true;
-
     // Whether to show anything, and where to log, hold even when another option is wrong:
     // a quiet run must not stop at a message box, and its log must say what was wrong.
     for (const std::wstring& word : words) {
@@ -202,6 +199,12 @@ bool ParseSetupOptions(const std::wstring& arguments, const ModelCatalogue& mode
         std::string lower = Lower(ansi);
         if (lower == "/quiet") options.quiet = true;
         if (lower.rfind("/log=", 0) == 0 && word.size() > 5) options.logPath = word.substr(5);
+    }
+    // Text that is no option starts the wizard as before options existed; with /quiet
+    // anywhere in it, it is a command line that must be right.
+    if (!options.quiet && (words.empty() || words[0].empty() || words[0][0] != L'/')) {
+        options.logPath.clear();
+        return true;
     }
     std::vector<Option> seen;
     for (const std::wstring& word : words) {

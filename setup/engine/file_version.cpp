@@ -8,18 +8,39 @@ ULONGLONG FileVersion(const std::string& path) {
     return FileVersion(FromAnsi(path));
 }
 
-ULONGLONG FileVersion(const std::wstring& path) {
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0) return 0;
-    std::vector<BYTE> data(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return 0;
+namespace {
+
+// The fixed part of a version resource's data.
+ULONGLONG FixedVersion(std::vector<BYTE>& data) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
         length < sizeof(VS_FIXEDFILEINFO) || fixed->dwSignature != VS_FFI_SIGNATURE)
         return 0;
     return (ULONGLONG(fixed->dwFileVersionMS) << 32) | fixed->dwFileVersionLS;
+}
+
+}  // namespace
+
+ULONGLONG FileVersion(const std::wstring& path) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) return 0;
+    std::vector<BYTE> data(size);
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return 0;
+    return FixedVersion(data);
+}
+
+ULONGLONG RunningProgramVersion() {
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16));
+    HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
+    const auto* bytes = static_cast<const BYTE*>(loaded ? LockResource(loaded) : nullptr);
+    DWORD size = found ? SizeofResource(nullptr, found) : 0;
+    if (!bytes || size == 0) return 0;
+    // The query may write into the data it reads: it gets a copy with room to spare.
+    std::vector<BYTE> data(bytes, bytes + size);
+    data.resize(size * 2);
+    return FixedVersion(data);
 }
 
 std::string VersionText(ULONGLONG version) {

@@ -12,6 +12,9 @@
 ULONGLONG FileVersion(const std::string& path);
 // The same for a path the ANSI code page may not spell (the copy's folder is the system's).
 ULONGLONG FileVersion(const std::wstring& path);
+// The running program's own version, from its resource in memory: the file it was started
+// from may have been changed since.
+ULONGLONG RunningProgramVersion();
 // "2.0.0.5".
 std::string VersionText(ULONGLONG version);
 

@@ -57,6 +57,11 @@ struct InstallChoices {
     bool gbDefaultPrinter = true;
     bool gbTestPage = true;
     bool gbTalkToPrinter = false;  // set by the port settings page's Next
+    // A run with no window (/quiet): its policy on earlier printers and its log go with a
+    // saved state, so that the resume after a restart runs as unattended as it began.
+    bool gbQuiet = false;
+    bool gbReplacePrinters = false;
+    std::string gstrLogPath;
     std::string gstrPort;          // COM port entry as listed, for example COM1:
     std::string gstrSettings;      // settings text, for example 9600,n,8,1
     PrinterSetupInfo PrinterInfo;

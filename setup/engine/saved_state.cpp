@@ -67,7 +67,16 @@ bool ReadSavedState(InstallChoices& choices, const std::string& storeFile) {
     saved.Read("gbTestPage", choices.gbTestPage);
     // Read only by a resumed run, which counts itself.
     choices.gResumeCount = saved.Number("gResumeCount", 0) + 1;
+    saved.Read("gbQuiet", choices.gbQuiet);
+    saved.Read("gbReplacePrinters", choices.gbReplacePrinters);
+    saved.Read("gstrLogPath", choices.gstrLogPath);
     return true;
+}
+
+bool SavedStateIsQuiet(const std::string& storeFile, std::string& logPath) {
+    SavedState saved(storeFile);
+    logPath = saved.Text("gstrLogPath", "");
+    return saved.Number("gbQuiet", 0) != 0;
 }
 
 namespace {
@@ -103,4 +112,8 @@ void WriteSavedState(const InstallChoices& choices, const std::string& storeFile
     Save(f, "gbDefaultPrinter", choices.gbDefaultPrinter ? 1 : 0);
     Save(f, "gbTestPage", choices.gbTestPage ? 1 : 0);
     Save(f, "gResumeCount", choices.gResumeCount);
+    if (!choices.gbQuiet) return;
+    Save(f, "gbQuiet", 1);
+    Save(f, "gbReplacePrinters", choices.gbReplacePrinters ? 1 : 0);
+    Save(f, "gstrLogPath", choices.gstrLogPath);
 }

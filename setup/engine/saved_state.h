@@ -21,6 +21,11 @@ std::string SavedStateFileName(const std::string& modulePath);
 // and the one reading it make choices.gResumeCount.
 bool ReadSavedState(InstallChoices& choices, const std::string& storeFile);
 
-// Writes the user's choices into `storeFile`, in the order ReadSavedState reads them back.
+// Writes the user's choices into `storeFile`, in the order ReadSavedState reads them back;
+// a run with no window adds its policy and its log.
 // Failures are not reported: a store that cannot be written leaves a resume to its defaults.
 void WriteSavedState(const InstallChoices& choices, const std::string& storeFile);
+
+// True when `storeFile` holds the state of a run with no window (then `logPath` receives its
+// log, "" for the default one).
+bool SavedStateIsQuiet(const std::string& storeFile, std::string& logPath);

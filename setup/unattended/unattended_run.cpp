@@ -9,6 +9,8 @@
 #include "model_catalogue.h"
 #include "quiet_front_end.h"
 #include "restart_windows.h"
+#include "saved_state.h"
+#include "start_up.h"
 #include "setup_log.h"
 
 bool MayInstall() {
@@ -17,16 +19,14 @@ bool MayInstall() {
     return ProcessElevation() != Elevation::Restricted;
 }
 
-int RunQuietInstallation(const SetupOptions& options) {
-    InstallChoices& choices = Choices();
-    BuildModelCatalogue(choices.gModels);
-    SetFixedPrinterInfo(choices);
-    ApplySetupOptions(options, choices);
+namespace {
+
+// Runs the steps with the record as it stands and the quiet policy, and gives the exit code.
+int RunQuietly(InstallChoices& choices) {
     LogLine("installing " + choices.PrinterInfo.DriverName + " as \"" +
             choices.PrinterInfo.PrinterName + "\" on " + choices.gstrPort + " at " +
             choices.gstrSettings + (choices.gbTalkToPrinter ? "" : ", without asking the printer"));
-
-    QuietFrontEnd quiet(options.replacePrinters);
+    QuietFrontEnd quiet(choices.gbReplacePrinters);
     InstallRunState state;
     InstallOutcome outcome = RunInstallationSteps(quiet, state);
     choices.gpModel = nullptr;
@@ -42,11 +42,39 @@ int RunQuietInstallation(const SetupOptions& options) {
         LogLine("installed");
         return kExitDone;
     case InstallOutcome::Restarting:
-        LogLine("the installation goes on when Windows has restarted (setup resumes then)");
+        LogLine("the installation goes on without a window when Windows has restarted and an "
+                "administrator logs on");
         return kExitRestartNeeded;
     case InstallOutcome::Stopped:
         break;
     }
     if (!quiet.StopReason().empty()) LogLine("stopped: " + quiet.StopReason());
     return kExitFailed;
+}
+
+}  // namespace
+
+int RunQuietInstallation(const SetupOptions& options) {
+    InstallChoices& choices = Choices();
+    BuildModelCatalogue(choices.gModels);
+    SetFixedPrinterInfo(choices);
+    ApplySetupOptions(options, choices);
+    choices.gbQuiet = true;
+    choices.gbReplacePrinters = options.replacePrinters;
+    // A log the ANSI code page cannot name is not kept for the resume, which then logs to the
+    // default one.
+    if (!ToAnsi(options.logPath, choices.gstrLogPath)) choices.gstrLogPath.clear();
+    return RunQuietly(choices);
+}
+
+int ResumeQuietInstallation() {
+    InstallChoices& choices = Choices();
+    BuildModelCatalogue(choices.gModels);
+    SetFixedPrinterInfo(choices);
+    if (!ReadSavedState(choices, SavedStateFileName(ModuleFilePath()))) {
+        LogLine("no installation was saved to resume");
+        choices.gModels.clear();
+        return kExitFailed;
+    }
+    return RunQuietly(choices);
 }

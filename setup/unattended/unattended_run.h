@@ -14,3 +14,7 @@ bool MayInstall();
 // set (BeginSetupRun). 0, 3010 when Windows must restart, 1603 when a step failed or a policy
 // stopped the run (the log says which).
 int RunQuietInstallation(const SetupOptions& options);
+// Goes on with a quiet installation that a restart of Windows interrupted, from its saved
+// state, with the same policy and no window; the record's start values must be set for the
+// resume (BeginSetupRun). The exit codes as above.
+int ResumeQuietInstallation();

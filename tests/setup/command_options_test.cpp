@@ -4,6 +4,7 @@
 
 #include "command_options.h"
 #include "model_catalogue.h"
+#include "quiet_front_end.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ TEST(CommandOptions, AQuietInstallationReadsEveryOption) {
 }
 
 TEST(CommandOptions, TextThatIsNoOptionKeepsTheWizardAndInstallResumes) {
-    for (const wchar_t* arguments : {L"", L"Install", L"install now", L"hello /quiet"}) {
+    for (const wchar_t* arguments : {L"", L"Install", L"install now", L"hello /log=x.log"}) {
         Parsed p = Parse(arguments);
         EXPECT_TRUE(p.valid) << p.error;
         EXPECT_EQ(p.options.action, SetupAction::Install);
@@ -78,6 +79,9 @@ TEST(CommandOptions, EveryFaultIsNamedAndAQuietRunStaysQuiet) {
     } cases[] = {
         {L"/quiet /bogus" + good, "unknown option /bogus"},
         {L"/quiet" + good + L" stray", "\"stray\" is not an option"},
+        {L"install /quiet" + good, "\"install\" is not an option"},
+        {L"/quiet" + good + L" /name=Caf\u0101", "cannot keep"},
+        {L"/quiet" + good + L" /share=" + std::wstring(81, L's'), "longer than 80"},
         {L"/quiet /port=LPT1 /settings=9600,n,8,1 /model=Kx310", "not a COM port"},
         {L"/quiet /port=COM0 /settings=9600,n,8,1 /model=Kx310", "not a COM port"},
         {L"/quiet /port=COM257 /settings=9600,n,8,1 /model=Kx310", "not a COM port"},
@@ -101,8 +105,36 @@ TEST(CommandOptions, EveryFaultIsNamedAndAQuietRunStaysQuiet) {
         EXPECT_NE(p.error.find(c.named), std::string::npos) << p.error;
         EXPECT_TRUE(p.options.quiet) << "a fault must not turn a quiet run into one that asks";
     }
+    // The longest values and the last COM port are taken.
+    Parsed longest = Parse(L"/quiet /port=COM256 /settings=57600,o,7,2 /model=Kx120 /name=" +
+                           std::wstring(220, L'n') + L" /share=" + std::wstring(80, L's'));
+    EXPECT_TRUE(longest.valid) << longest.error;
+    EXPECT_EQ(longest.options.port, "COM256:");
     // The log given holds the fault even when an option before it is wrong.
     Parsed p = Parse(L"/bogus /log=C:\\x.log");
     EXPECT_FALSE(p.valid);
     EXPECT_EQ(p.options.logPath, L"C:\\x.log");
+}
+
+// The answers a quiet run gives in place of a person, as the README states them.
+TEST(QuietPolicy, EveryQuestionHasTheStatedAnswer) {
+    for (bool replace : {false, true}) {
+        QuietFrontEnd quiet(replace);
+        EXPECT_EQ(quiet.AskQuestion(InstallQuestion::ReplacePrinter, "replace?", MB_YESNO), replace ? IDYES : IDNO);
+        EXPECT_EQ(quiet.StopReason(), replace ? "" : kKeptPrintersReason);
+    }
+    QuietFrontEnd quiet(false);
+    EXPECT_EQ(quiet.AskQuestion(InstallQuestion::UnreachablePrinter, "?", MB_OKCANCEL), IDCANCEL);
+    COMMCONFIG config{};
+    EXPECT_FALSE(quiet.AskPortSettings("COM1:", config)) << "a quiet run cannot know the printer's settings";
+    EXPECT_EQ(quiet.StopReason(), kUnreachableReason);
+    EXPECT_EQ(quiet.AskQuestion(InstallQuestion::ChargerPresent, "?", MB_OKCANCEL), IDCANCEL);
+    EXPECT_FALSE(quiet.RestartDeclined());
+    EXPECT_EQ(quiet.AskQuestion(InstallQuestion::Restart, "?", MB_YESNO), IDNO);
+    EXPECT_TRUE(quiet.RestartDeclined());
+    EXPECT_EQ(quiet.AskQuestion(InstallQuestion::RemovePrinters, "?", MB_YESNO), IDYES);
+    // A question without a policy is declined; a message only acknowledged.
+    EXPECT_EQ(quiet.AskQuestion(InstallQuestion::Notice, "?", MB_YESNO), IDNO);
+    EXPECT_EQ(quiet.AskQuestion(InstallQuestion::Notice, "?", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(quiet.AskQuestion(InstallQuestion::Notice, "!", MB_OK | MB_ICONERROR), IDOK);
 }

@@ -102,40 +102,62 @@ bool KeyExists(const char* path) {
 
 }  // namespace
 
-TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
+// A machine as Windows 98 where the installed driver's library is in use, so that the new
+// one must wait for a restart: setup.exe alone told it runs on Windows 98, the monitor, the
+// print processor and the model's driver installed before. `held` is the library, held open
+// by `inUse` until the test closes it.
+struct Win98DriverInUse {
+    std::string medium;
+    std::string held;
+    HANDLE inUse = INVALID_HANDLE_VALUE;
+};
+constexpr char kWin98AppKey[] = "Software\\Wine\\AppDefaults\\setup.exe";
+
+Win98DriverInUse PrepareWin98DriverInUse(const std::wstring& program) {
+    Win98DriverInUse machine;
     // setup.exe alone is told it runs on Windows 98.
-    const char* appKey = "Software\\Wine\\AppDefaults\\setup.exe";
-    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, appKey, "Version", REG_SZ, "win98", 6), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kWin98AppKey, "Version", REG_SZ, "win98", 6), ERROR_SUCCESS);
     // This build has no Windows 98 libraries; Wine runs the 64-bit ones in their place.
-    std::string medium = vt::Narrow(FolderOf(program));
-    const std::wstring copy = SetupCopyProgram();
+    std::string& medium = machine.medium;
+    medium = vt::Narrow(FolderOf(program));
     PutBuiltFile(medium, "win98\\veskmon.dll", "veskmon.dll");
     PutBuiltFile(medium, "win98\\veskproc.dll", "veskproc.dll");
     // Installed before: the monitor, the print processor and the model's driver.
     WriteProfileStringA("Vesk Ports", "VESK", "COM1:,9600,n,8,1");
-    ASSERT_TRUE(InstallIntoSystemDirectory(L"veskmon.dll"));
+    EXPECT_TRUE(InstallIntoSystemDirectory(L"veskmon.dll"));
     MONITOR_INFO_2A monitor{const_cast<char*>("Vesk Port Monitor"), nullptr, const_cast<char*>("veskmon.dll")};
-    ASSERT_TRUE(AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&monitor))) << GetLastError();
-    ASSERT_TRUE(AddPrintProcessorA(nullptr, const_cast<char*>("Windows 4.0"), const_cast<char*>("veskproc.dll"),
+    EXPECT_TRUE(AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&monitor))) << GetLastError();
+    EXPECT_TRUE(AddPrintProcessorA(nullptr, const_cast<char*>("Windows 4.0"), const_cast<char*>("veskproc.dll"),
                                    const_cast<char*>("Vesk Print Processor")));
-    ASSERT_TRUE(KeyExists(kWin98ProcessorKey));
+    EXPECT_TRUE(KeyExists(kWin98ProcessorKey));
     DRIVER_INFO_3A driver{};
     driver.pName = const_cast<char*>("Kx310");
     driver.pEnvironment = const_cast<char*>("Windows 4.0");
     driver.pDriverPath = driver.pDataFile = driver.pConfigFile = const_cast<char*>("vesk.drv");
-    ASSERT_TRUE(AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&driver))) << GetLastError();
+    EXPECT_TRUE(AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&driver))) << GetLastError();
     // What Windows 98 would install has no counterpart in Wine's own environment: the
     // printer's driver and print processor are made known there for the resumed run.
     RegisterPrintProcessorForTests();
     AddTestDriver("Kx310");
     // Windows 98 has its print processor directory; Wine makes only its own.
-    ASSERT_NE(PrintProcessorFolder("Windows 4.0"), "");
+    EXPECT_NE(PrintProcessorFolder("Windows 4.0"), "");
     PutFile(PrintProcessorFolder("Windows 4.0"), "placeholder", "");
     // The driver's library is in use: its replacement must wait for a restart.
-    std::string held = DriverFolder("Windows 4.0") + "vesk.drv";
+    std::string& held = machine.held;
+    held = DriverFolder("Windows 4.0") + "vesk.drv";
     PutFile(DriverFolder("Windows 4.0"), "vesk.drv", "in use");
-    HANDLE inUse = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(inUse, INVALID_HANDLE_VALUE);
+    machine.inUse = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(machine.inUse, INVALID_HANDLE_VALUE);
+    return machine;
+}
+
+TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
+    Win98DriverInUse machine = PrepareWin98DriverInUse(program);
+    ASSERT_FALSE(HasFailure());
+    const std::string& medium = machine.medium;
+    const std::string& held = machine.held;
+    HANDLE inUse = machine.inUse;
+    const std::wstring copy = SetupCopyProgram();
     RunEntryGuard runEntry;
     DeleteRunEntry();
 
@@ -214,7 +236,40 @@ TEST_F(InstallRun, Win98DriverInUseSavesTheStateRestartsAndTheResumeInstalls) {
     auto monitors = MonitorNames();
     EXPECT_NE(std::find(monitors.begin(), monitors.end(), "Vesk Port Monitor"), monitors.end());
     EXPECT_TRUE(KeyExists(kWin98ProcessorKey));
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, appKey, "Version");
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kWin98AppKey, "Version");
+}
+
+// A quiet run that needs a restart ends with 3010, its state and resume in place; the resume
+// Windows starts after the restart goes on as quietly, into the same log, under the same
+// policy.
+TEST_F(InstallRun, Win98QuietRunEndsWith3010AndItsResumeStaysQuiet) {
+    Win98DriverInUse machine = PrepareWin98DriverInUse(program);
+    ASSERT_FALSE(HasFailure());
+    RunEntryGuard runEntry;
+    DeleteRunEntry();
+    const std::wstring log = RunDir() + L"quiet-restart.log";
+    QuietRun first = RunQuietly(program, L"/quiet /port=COM1 /settings=9600,n,8,1 /model=Kx310 "
+                                         L"/notestpage /replaceprinters /log=" + log);
+    EXPECT_EQ(first.exitCode, 3010u);
+    EXPECT_FALSE(first.windowShown);
+    std::map<std::string, std::string> saved;
+    EXPECT_EQ(SavedKeys(saved), std::string(kSavedKeys) + " gbQuiet gbReplacePrinters gstrLogPath");
+    EXPECT_EQ(saved["gbReplacePrinters"], "1");
+    EXPECT_EQ(saved["gstrLogPath"], vt::Narrow(log));
+    EXPECT_EQ(RunEntry(), "\"" + vt::Narrow(SetupCopyProgram()) + "\" install");
+    CloseHandle(machine.inUse);
+
+    QuietRun resumed = RunQuietly(SetupCopyProgram(), L"install");
+    EXPECT_EQ(resumed.exitCode, 0u);
+    EXPECT_FALSE(resumed.windowShown) << "the resume of a quiet run showed a window";
+    EXPECT_TRUE(InstalledKx310("Kx310"));
+    EXPECT_EQ(RunEntry(), std::nullopt);
+    EXPECT_EQ(SavedKeys(saved), "(no section)");
+    std::string text = FileContent(vt::Narrow(log));
+    EXPECT_NE(text.find("exit code 3010"), std::string::npos) << text;
+    EXPECT_NE(text.find("setup.exe\" install; Windows"), std::string::npos) << "the resume logged elsewhere:\n" << text;
+    EXPECT_NE(text.rfind("exit code 0"), std::string::npos) << text;
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kWin98AppKey, "Version");
 }
 
 // A run whose port or settings are missing (a resume whose saved state is gone) stops with a

@@ -208,9 +208,10 @@ void ListFiles(const std::string& folder, bool recurse, std::vector<std::string>
     FindClose(find);
 }
 
-void ListKey(HKEY root, const std::string& path, std::vector<std::string>& lines) {
+// False when the key is not there.
+bool ListKey(HKEY root, const std::string& path, std::vector<std::string>& lines) {
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     lines.push_back("key " + path);
     char name[512];
     BYTE data[4096];
@@ -229,6 +230,7 @@ void ListKey(HKEY root, const std::string& path, std::vector<std::string>& lines
     }
     RegCloseKey(key);
     for (const std::string& subkey : subkeys) ListKey(root, path + "\\" + subkey, lines);
+    return true;
 }
 
 }  // namespace
@@ -242,13 +244,17 @@ std::vector<std::string> MachineListing() {
     DWORD needed = 0, count = 0;
     EnumPrintProcessorsA(nullptr, nullptr, 1, nullptr, 0, &needed, &count);
     std::vector<BYTE> buffer(needed + 1);
-    if (EnumPrintProcessorsA(nullptr, nullptr, 1, buffer.data(), needed, &needed, &count)) {
+    bool listed = EnumPrintProcessorsA(nullptr, nullptr, 1, buffer.data(), needed, &needed, &count);
+    EXPECT_TRUE(listed) << "the print processors could not be listed: " << GetLastError();
+    if (listed) {
         auto* items = reinterpret_cast<PRINTPROCESSOR_INFO_1A*>(buffer.data());
         for (DWORD i = 0; i < count; ++i) lines.push_back(std::string("print processor ") + items[i].pName);
     }
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, MAX_PATH);
+    size_t beforeFiles = lines.size();
     ListFiles(SystemFolder(), true, lines);
+    EXPECT_GT(lines.size(), beforeFiles) << "no files listed in " << SystemFolder();
     ListFiles(std::string(windows) + "\\", false, lines);
     char programFiles[MAX_PATH];
     if (GetEnvironmentVariableA("ProgramFiles", programFiles, MAX_PATH)) {
@@ -256,7 +262,8 @@ std::vector<std::string> MachineListing() {
         if (GetFileAttributesA(copy.c_str()) != INVALID_FILE_ATTRIBUTES) lines.push_back("folder " + copy);
         ListFiles(copy + "\\", true, lines);
     }
-    ListKey(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print", lines);
+    // A listing that missed what it lists would compare equal to anything.
+    EXPECT_TRUE(ListKey(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print", lines));
     ListKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", lines);
     ListKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", lines);
     ListKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", lines);

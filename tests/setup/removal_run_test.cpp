@@ -39,6 +39,10 @@ std::wstring ProgramOf(const std::wstring& command) {
 TEST_F(InstallRun, QuietRemovalLeavesTheMachineAsItWas) {
     const std::vector<std::string> before = MachineListing();
     ASSERT_EQ(RunQuietly(program, kQuietKx310).exitCode, 0u);
+    const std::string installed = ListingChanges(before, MachineListing());
+    for (const char* added : {"+ printer Kx310|VESK|Kx310|Vesk Print Processor", "+ monitor Vesk Port Monitor",
+                              "Uninstall\\Vesk Printer Setup", "veskmon.dll", "Vesk Setup\\setup.exe"})
+        EXPECT_NE(installed.find(added), std::string::npos) << "the listing misses " << added << ":\n" << installed;
 
     // The version a deployment tool detects the installation by, and the command it removes
     // it with (the entry's other values are the engine tests').
