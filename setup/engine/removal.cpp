@@ -43,21 +43,48 @@ std::string Text(const char* text) {
     return text ? text : "";
 }
 
+// The local printers at level 2; false when they cannot be listed (shown).
+bool ListPrinters(Enumeration& printers) {
+    printers = Enumerate([](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
+        return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer, size, needed, returned);
+    });
+    if (printers.status == EnumerationStatus::Listed) return true;
+    if (printers.status == EnumerationStatus::Empty && !printers.sizeQueryFailed) return true;
+    ShowSystemError(printers.error ? printers.error : ERROR_GEN_FAILURE);
+    return false;
+}
+
+const PRINTER_INFO_2A* PrinterItems(const Enumeration& printers) {
+    return printers.status == EnumerationStatus::Listed ? printers.Items<PRINTER_INFO_2A>() : nullptr;
+}
+
+// Waits, at most kPrintersGoneLimitMs, until the spooler lists none of the printers `deleted`;
+// `staying` are those it still lists then, pending deletion or not. False when the printers
+// cannot be listed (shown).
+bool WaitUntilGone(const std::vector<std::string>& deleted, std::vector<std::string>& staying) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        Enumeration printers;
+        if (!ListPrinters(printers)) return false;
+        staying.clear();
+        const PRINTER_INFO_2A* items = PrinterItems(printers);
+        for (DWORD i = 0; items && i < printers.count; ++i)
+            for (const std::string& name : deleted)
+                if (lstrcmpiA(Text(items[i].pPrinterName).c_str(), name.c_str()) == 0) staying.push_back(name);
+        if (staying.empty() || GetTickCount() - start >= kPrintersGoneLimitMs) return true;
+        Sleep(kPrintersGonePollMs);
+    }
+}
+
 // Sorts the local printers: `ours` (on port VESK, of a model) are deleted; `inTheWay` stay
 // but use the monitor's ports or the print processor. False when they cannot be listed
 // (shown).
 bool SortPrinters(std::vector<std::string>& ours, std::vector<std::string>& inTheWay) {
-    Enumeration printers = Enumerate([](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
-        return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer, size, needed, returned);
-    });
-    if (printers.status == EnumerationStatus::Empty && !printers.sizeQueryFailed) return true;
-    if (printers.status != EnumerationStatus::Listed) {
-        ShowSystemError(printers.error ? printers.error : ERROR_GEN_FAILURE);
-        return false;
-    }
+    Enumeration printers;
+    if (!ListPrinters(printers)) return false;
     const std::vector<std::string> models = ModelDriverNames();
-    const PRINTER_INFO_2A* items = printers.Items<PRINTER_INFO_2A>();
-    for (DWORD i = 0; i < printers.count; ++i) {
+    const PRINTER_INFO_2A* items = PrinterItems(printers);
+    for (DWORD i = 0; items && i < printers.count; ++i) {
         std::string name = Text(items[i].pPrinterName), ports = Text(items[i].pPortName);
         if (IsVeskPortList(ports) && IsModelDriver(models, Text(items[i].pDriverName)))
             ours.push_back(name);
@@ -66,6 +93,14 @@ bool SortPrinters(std::vector<std::string>& ours, std::vector<std::string>& inTh
             inTheWay.push_back(name + " (" + ports + ", " + Text(items[i].pDriverName) + ")");
     }
     return true;
+}
+
+// Shows `text` followed by the `printers` that stop the removal.
+RemovalOutcome StoppedBy(const char* text, const std::vector<std::string>& printers) {
+    std::string message = text;
+    for (const std::string& printer : printers) message += "\n" + printer;
+    ShowEngineMessage(message);
+    return RemovalOutcome::Failed;
 }
 
 void RemoveParts(RemovalPass& pass) {
@@ -119,12 +154,7 @@ RemovalOutcome RemoveInstallation(InstallFrontEnd& frontEnd, const std::wstring&
     std::vector<std::string> ours, inTheWay;
     if (!SortPrinters(ours, inTheWay)) return RemovalOutcome::Failed;
     // Nothing goes while a printer that stays needs a part: it would no longer print.
-    if (!inTheWay.empty()) {
-        std::string text = kPrintersInTheWayText;
-        for (const std::string& printer : inTheWay) text += "\n" + printer;
-        ShowEngineMessage(text);
-        return RemovalOutcome::Failed;
-    }
+    if (!inTheWay.empty()) return StoppedBy(kPrintersInTheWayText, inTheWay);
     if (AskEngineQuestion(RemovalQuestion(ours), InstallQuestion::RemovePrinters) != IDYES)
         return RemovalOutcome::Declined;
 
@@ -135,6 +165,11 @@ RemovalOutcome RemoveInstallation(InstallFrontEnd& frontEnd, const std::wstring&
         LogStep("printer " + name + " deleted", deleted);
         if (!deleted) return RemovalOutcome::Failed;
     }
+    // A deleted printer still listed would keep its driver in use and the print processor
+    // loaded: the removal stops, to be run again when the printer is gone.
+    std::vector<std::string> staying;
+    if (!WaitUntilGone(ours, staying)) return RemovalOutcome::Failed;
+    if (!staying.empty()) return StoppedBy(kPrintersStayText, staying);
     // The machine's form that earlier driver versions added for the models' paper.
     RemoveRollPaperForm();
     bool scheduled = false;
@@ -144,6 +179,14 @@ RemovalOutcome RemoveInstallation(InstallFrontEnd& frontEnd, const std::wstring&
     // What stays can be removed by running the removal again from the list of installed
     // programs: the entry and the copy it starts stay with it.
     if (!removed) return RemovalOutcome::Failed;
+    // The running program alone going when Windows starts asks for no restart: nothing of the
+    // printer system is left working meanwhile. Anything else of the copy that goes only then
+    // does.
+    bool copyScheduled = false;
+    bool copyRemoved = RemoveSetupCopy(SetupCopyFolder(), runningProgram, copyScheduled);
+    LogStep("setup's copy removed", copyRemoved);
+    if (!copyRemoved) return RemovalOutcome::Failed;
+    // The entry goes last: it starts the copy, so the two stay together.
     DWORD error = 0;
     bool unregistered = UnregisterProduct(error);
     LogStep("entry in the list of installed programs deleted", unregistered);
@@ -151,10 +194,5 @@ RemovalOutcome RemoveInstallation(InstallFrontEnd& frontEnd, const std::wstring&
         ShowSystemError(error);
         return RemovalOutcome::Failed;
     }
-    // The running program, and whatever else of the copy goes only when Windows starts, asks
-    // for no restart: nothing of the printer system is left working meanwhile.
-    bool copyRemoved = RemoveSetupCopy(SetupCopyFolder(), runningProgram);
-    LogStep("setup's copy removed", copyRemoved);
-    if (!copyRemoved) return RemovalOutcome::Failed;
-    return scheduled ? RemovalOutcome::RestartNeeded : RemovalOutcome::Removed;
+    return scheduled || copyScheduled ? RemovalOutcome::RestartNeeded : RemovalOutcome::Removed;
 }

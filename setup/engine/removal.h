@@ -26,6 +26,16 @@ inline constexpr char kPrintersInTheWayText[] =
     "print processor; please delete them, or give them another port and print processor, and "
     "try again:";
 
+// How long the printers a removal deleted may take to leave the spooler's list, and how often
+// it looks: one that is still sending a document stays listed, pending deletion, until the
+// document is done, and its driver stays in use until then.
+inline constexpr unsigned long kPrintersGoneLimitMs = 10000;
+inline constexpr unsigned long kPrintersGonePollMs = 250;
+// Shown, followed by the printers, when printers the removal deleted are still listed then.
+inline constexpr char kPrintersStayText[] =
+    "The Vesk printer software was not removed. Windows has not yet deleted these printers, "
+    "which are still sending a document; please try again when they are gone:";
+
 // The one question a removal asks, naming the printers it deletes. Asked also when there is
 // none, and then on a machine without anything of the installation (a second removal): the
 // person who started the removal sees what it does, and a removal of nothing says Removed.

@@ -24,7 +24,10 @@ std::string Narrow(const std::wstring& path) {
 bool DeleteNow(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return Missing(GetLastError());
-    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // Changing a link's attributes would change those of what it points to: a read-only link
+    // stays, and its deletion fails.
+    if ((attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return DeleteFileW(path.c_str()) || Missing(GetLastError());
 }
 
@@ -67,9 +70,25 @@ std::wstring MoveAside(const std::wstring& program, const std::wstring& parent) 
     return {};
 }
 
+// Schedules `path` for deletion when Windows starts, noting in `scheduled` that something
+// stays until then; false when it cannot be scheduled (shown).
+bool Later(const std::wstring& path, bool& scheduled) {
+    if (!DeleteAtRestart(path)) return false;
+    scheduled = true;
+    return true;
+}
+
+// What the emptying of setup's copy leaves for last: the running program, found as `keep`
+// (its long path), and the folders that hold it, innermost first.
+struct LeftForLast {
+    std::wstring keep, program;
+    std::vector<std::wstring> folders;
+};
+
 // Deletes what `folder` (ending in "\") holds, then the folder. What cannot go now is
-// scheduled, a folder's content before the folder: the order Windows deletes them in.
-bool EmptyAndRemove(const std::wstring& folder, int depth) {
+// scheduled, a folder's content before the folder: the order Windows deletes them in. A
+// folder whose content stays is not scheduled: Windows cannot delete it then either.
+bool EmptyAndRemove(const std::wstring& folder, int depth, LeftForLast& last, bool& scheduled) {
     bool ok = true;
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW((folder + L"*").c_str(), &entry);
@@ -80,18 +99,32 @@ bool EmptyAndRemove(const std::wstring& folder, int depth) {
             std::wstring path = folder + name;
             bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
             if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                if (!DeleteNow(path)) ok = DeleteAtRestart(path) && ok;
+                if (!last.keep.empty() && lstrcmpiW(LongPath(path).c_str(), last.keep.c_str()) == 0)
+                    last.program = path;
+                else if (!DeleteNow(path))
+                    ok = Later(path, scheduled) && ok;
             } else if (!link && depth < kMaxMediumDepth) {
-                ok = EmptyAndRemove(path + L"\\", depth + 1) && ok;
+                ok = EmptyAndRemove(path + L"\\", depth + 1, last, scheduled) && ok;
             } else if (!RemoveDirectoryW(path.c_str())) {
-                // A link goes as a link; what lies where it points stays.
-                ok = DeleteAtRestart(path) && ok;
+                // A link goes as a link; what lies where it points stays. A folder deeper than
+                // the copy nests is not emptied.
+                if (!link && GetLastError() == ERROR_DIR_NOT_EMPTY) {
+                    ShowEngineMessage(std::string(kFolderStaysText) + "\n" + Narrow(path));
+                    ok = false;
+                } else {
+                    ok = Later(path, scheduled) && ok;
+                }
             }
         } while (FindNextFileW(find, &entry));
         FindClose(find);
     }
     std::wstring self = WithoutSeparator(folder);
-    if (!RemoveDirectoryW(self.c_str()) && !Missing(GetLastError())) ok = DeleteAtRestart(self) && ok;
+    // A folder that holds the program waits for it.
+    if (!last.program.empty() && last.program.compare(0, folder.size(), folder) == 0) {
+        last.folders.push_back(self);
+        return ok;
+    }
+    if (!RemoveDirectoryW(self.c_str()) && !Missing(GetLastError())) ok = ok && Later(self, scheduled);
     return ok;
 }
 
@@ -129,14 +162,18 @@ bool DeleteAtRestart(const std::wstring& path) {
     return false;
 }
 
-bool RemoveSetupCopy(const std::wstring& folder, const std::wstring& runningProgram) {
+bool RemoveSetupCopy(const std::wstring& folder, const std::wstring& runningProgram, bool& scheduled) {
     if (folder.empty() || GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
     LeaveFolder(folder);
-    bool ok = true;
-    if (!runningProgram.empty() && Inside(runningProgram, folder)) {
-        std::wstring moved = MoveAside(runningProgram, FolderOf(WithoutSeparator(folder)));
-        // Not moved: the program stays in the folder, and both go when Windows starts.
-        if (!moved.empty()) ok = DeleteAtRestart(moved);
-    }
-    return EmptyAndRemove(folder, 0) && ok;
+    LeftForLast last;
+    if (!runningProgram.empty() && Inside(runningProgram, folder)) last.keep = LongPath(runningProgram);
+    // While anything else of the copy stays, the program that the entry starts stays with it.
+    if (!EmptyAndRemove(folder, 0, last, scheduled)) return false;
+    if (last.program.empty()) return true;
+    // Not moved: the program stays in the folder, and both go when Windows starts.
+    std::wstring moved = MoveAside(last.program, FolderOf(WithoutSeparator(folder)));
+    bool ok = DeleteAtRestart(moved.empty() ? last.program : moved);
+    for (const std::wstring& held : last.folders)
+        if (!RemoveDirectoryW(held.c_str()) && !Missing(GetLastError())) ok = ok && Later(held, scheduled);
+    return ok;
 }

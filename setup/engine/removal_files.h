@@ -29,11 +29,19 @@ private:
 // false, with the reason shown, when it cannot be.
 bool DeleteAtRestart(const std::wstring& path);
 
+// Shown, followed by the folder, when a folder in setup's copy nests deeper than the copy
+// ever does and still holds something: it is not emptied, and a folder that is not empty
+// cannot be deleted when Windows starts either.
+inline constexpr char kFolderStaysText[] =
+    "This folder of the Vesk printer software could not be emptied and stays; please delete it:";
+
 // Removes setup's copy `folder` (ending in "\") with everything in it; links inside are
 // removed, never followed. `runningProgram` cannot be deleted while it runs: when it lies in
-// the folder it is first moved out, to a name of its own beside the folder, and that is
-// deleted when Windows starts, so the folder goes now and a reinstallation before the restart
-// is not deleted with it. Where even that move fails, the program and the folder are deleted
-// when Windows starts, as is any other file that cannot go now. False when something can be
-// neither deleted nor scheduled, which is shown.
-bool RemoveSetupCopy(const std::wstring& folder, const std::wstring& runningProgram);
+// the folder it goes last, once all else has gone or been scheduled, moved out to a name of
+// its own beside the folder, and that is deleted when Windows starts, so the folder goes now
+// and a reinstallation before the restart is not deleted with it. Where even that move
+// fails, the program and the folder are deleted when Windows starts, as is any other file
+// that cannot go now; `scheduled` is set when anything but the moved-out program is left to
+// that start. False when something can be neither deleted nor scheduled, which is shown; the
+// program then stays in the folder.
+bool RemoveSetupCopy(const std::wstring& folder, const std::wstring& runningProgram, bool& scheduled);

@@ -210,17 +210,32 @@ void RemoveVeskPrintProcessor(RemovalPass& pass) {
 }
 
 void RemoveVeskMonitor(RemovalPass& pass) {
-    const std::string name = ResourceString(IDS_MONITOR_NAME);
+    RemoveMonitor(pass, ResourceString(IDS_MONITOR_NAME),
+                  {ResourceString(IDS_MONITOR_DLL), ResourceString(IDS_MONITOR_UI_DLL)});
+}
+
+void RemoveMonitor(RemovalPass& pass, const std::string& name, const std::vector<std::string>& libraries) {
+    // An empty name would aim the key's deletion at the monitors' own key (the system's
+    // monitors with it), and a library's at the system directory.
+    bool named = !name.empty();
+    for (const std::string& library : libraries) named = named && !library.empty();
+    if (!named) {
+        ShowSystemError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        pass.failed = true;
+        return;
+    }
     if (MonitorExists(name)) {
         std::string environment = SpoolerEnvironment(), monitor = name;
-        if (!DeleteMonitorA(nullptr, environment.data(), monitor.data())) {
+        if (DeleteMonitorA(nullptr, environment.data(), monitor.data())) {
+            LogStep("monitor deleted", true);
+        } else {
             DWORD error = GetLastError();
             if (error != ERROR_UNKNOWN_PRINT_MONITOR) {
                 Failure(pass, error, error == ERROR_PRINT_MONITOR_IN_USE);
                 return;
             }
+            LogLine("monitor not installed");
         }
-        LogStep("monitor deleted", true);
     }
     // The spooler reads a monitor's ports from there (Wine), and deletes no more of the key
     // than it made itself.
@@ -228,18 +243,24 @@ void RemoveVeskMonitor(RemovalPass& pass) {
         Failure(pass, static_cast<DWORD>(status), false);
         return;
     }
-    // The monitor's port settings; without them a monitor left loaded serves no port.
-    WriteProfileStringA(kMonitorProfileSection, nullptr, nullptr);
+    // The monitor's port settings; without them a monitor left loaded serves no port. The
+    // section is read back too: settings that stay are a failure, whatever the call said.
+    BOOL written = WriteProfileStringA(kMonitorProfileSection, nullptr, nullptr);
+    DWORD error = written ? ERROR_SUCCESS : GetLastError();
+    char lines[64] = {};  // enough to see a line: a cut-off section still gives a count
+    if (!written || GetProfileSectionA(kMonitorProfileSection, lines, sizeof lines) != 0) {
+        Failure(pass, error ? error : ERROR_WRITE_FAULT, false);
+        return;
+    }
     std::string system;
     if (!SystemDirectory(system)) {
         ShowEngineMessage(ResourceString(IDS_NO_SYSTEM_DIRECTORY));
         pass.failed = true;
         return;
     }
-    for (UINT id : {IDS_MONITOR_DLL, IDS_MONITOR_UI_DLL}) {
-        std::string library = system + ResourceString(id);
+    for (const std::string& library : libraries) {
         // An update that could not finish leaves its copies beside the libraries.
         for (const char* suffix : {"", kStagedSuffix, kReplacedSuffix})
-            pass.files.Delete(FromAnsi(library + suffix));
+            pass.files.Delete(FromAnsi(system + library + suffix));
     }
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "removal_files.h"
 
@@ -26,6 +27,9 @@ void RemoveVeskPrintProcessor(RemovalPass& pass);
 // "Vesk Port Monitor", its registry key with the ports it mirrors there, its profile section
 // and its libraries (with what an interrupted update left beside them).
 void RemoveVeskMonitor(RemovalPass& pass);
+// The same for the monitor `name` with the `libraries` in the system directory; an empty name
+// is refused (shown) before anything is deleted.
+void RemoveMonitor(RemovalPass& pass, const std::string& name, const std::vector<std::string>& libraries);
 
 inline constexpr char kPrintProcessorStaysText[] =
     "The print processor \"Vesk Print Processor\" could not be removed: the spooler still lists it.";

@@ -13,8 +13,10 @@
 #include "engine_fixture.h"
 #include "install_run_fixture.h"
 #include "installation_run.h"
+#include "medium_snapshot.h"
 #include "print_processor_install.h"
 #include "removal.h"
+#include "removal_files.h"
 #include "removal_parts.h"
 #include "restart_windows.h"
 #include "setup_copy.h"
@@ -117,6 +119,35 @@ void ClearRestartDeletions() {
                        L"PendingFileRenameOperations");
 }
 
+// While it lives, the printer `name` has a sub-key that is a link to nowhere: Wine's deletion
+// of the printer then stops at that sub-key, yet succeeds, and the printer stays listed, as
+// Windows lists one that is still sending a document until the document is done.
+class PrinterKeptListed {
+public:
+    explicit PrinterKeptListed(const std::string& name)
+        : path_(L"System\\CurrentControlSet\\Control\\Print\\Printers\\" + vt::Widen(name) + L"\\Kept") {
+        HKEY link;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                            KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr) != ERROR_SUCCESS)
+            return;
+        const std::wstring target = L"\\Registry\\Machine\\Software\\Vesk Nowhere";
+        made_ = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.c_str()),
+                               static_cast<DWORD>(target.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+        RegCloseKey(link);
+    }
+    ~PrinterKeptListed() {
+        HKEY link;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), REG_OPTION_OPEN_LINK, DELETE, &link) != ERROR_SUCCESS) return;
+        RegDeleteKeyW(link, L"");
+        RegCloseKey(link);
+    }
+    bool Made() const { return made_; }
+
+private:
+    std::wstring path_;
+    bool made_ = false;
+};
+
 // A machine the installation never ran on, with a printer of another make and one of the
 // models on another port, whose drivers name the platform's universal driver files.
 void PrepareMachine() {
@@ -205,9 +236,25 @@ TEST(RemovalRun, TakesOffWhatTheInstallationPutOnAndNothingElse) {
         EXPECT_TRUE(st::FileExists(job));
     }
     {
+        // A printer still listed after its deletion keeps its driver in use: the removal stops
+        // before the drivers, naming it, and the entry that runs it again stays.
+        ASSERT_NO_FATAL_FAILURE(st::AddTestPrinter("Till 4", "Kx310", "VESK"));
+        PrinterKeptListed kept("Till 4");
+        ASSERT_TRUE(kept.Made());
+        st::RecordingFrontEnd messages({IDYES});
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(RemoveInstallation(messages, program), RemovalOutcome::Failed);
+        EXPECT_GE(GetTickCount() - start, kPrintersGoneLimitMs);
+        EXPECT_EQ(messages.Messages(),
+                  (std::vector<std::string>{RemovalQuestion({"Kx310", "Till 2", "Till 3", "Till 4"}),
+                                            std::string(kPrintersStayText) + "\nTill 4"}));
+        EXPECT_TRUE(st::FindDriver(st::InstalledDrivers(), "Kx310"));
+        EXPECT_EQ(st::UninstallEntryText(L"DisplayName"), L"Vesk Printer Setup");
+    }
+    {
         st::RecordingFrontEnd messages({IDYES});
         EXPECT_EQ(RemoveInstallation(messages, program), RemovalOutcome::Removed);
-        EXPECT_EQ(messages.Messages(), std::vector<std::string>{asked});
+        EXPECT_EQ(messages.Messages(), std::vector<std::string>{RemovalQuestion({"Till 4"})});
     }
     EXPECT_EQ(Machine(), before);
     EXPECT_EQ(Printers(), "Back Office|LPT1:|Kx120 Front Desk|FILE:|Other Make ");
@@ -228,6 +275,20 @@ TEST(RemovalRun, TakesOffWhatTheInstallationPutOnAndNothingElse) {
     }
     EXPECT_EQ(Machine(), before);
     ClearRestartDeletions();
+
+    // A monitor or library without a name deletes nothing: not the key of all monitors, with
+    // the system's own, and not the system directory.
+    for (const auto& [name, library] : {std::pair<const char*, const char*>{"", "veskmon.dll"}, {kMonitor, ""}}) {
+        FileRemoval files;
+        RemovalPass pass{files};
+        st::RecordingFrontEnd messages;
+        RemoveMonitor(pass, name, {library});
+        EXPECT_TRUE(pass.failed) << name << "|" << library;
+        EXPECT_EQ(messages.Messages().size(), 1u) << name << "|" << library;
+        EXPECT_FALSE(files.AnyHeld()) << name << "|" << library;
+    }
+    EXPECT_TRUE(KeyExists(std::string(kMonitorsKey) + "Local Port"));
+    EXPECT_TRUE(DeletedAtRestart().empty());
 }
 
 // Files held open as the spooler and a running program hold theirs: tried again after the
@@ -275,6 +336,56 @@ TEST(RemovalRun, WhatStaysInUseGoesWhenWindowsStarts) {
     EXPECT_FALSE(st::FileExists(folder + "win2000\\i386\\Kx310.gpd"));
     EXPECT_EQ(st::UninstallEntryText(L"DisplayName"), L"(missing)");
     EXPECT_FALSE(KeyExists(monitorKey));
+    ClearRestartDeletions();
+
+    // A file of the copy held open, the program free to move out: the file and its folder go
+    // when Windows starts, which the removal says.
+    st::PutFile(folder, "setup.exe", "setup");
+    st::PutFile(folder, "licence.txt", "licence");
+    {
+        st::RecordingFrontEnd messages;
+        ASSERT_TRUE(RegisterProduct());
+    }
+    HANDLE held = hold(folder + "licence.txt");
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    {
+        st::RecordingFrontEnd messages({IDYES});
+        EXPECT_EQ(RemoveInstallation(messages, program), RemovalOutcome::RestartNeeded);
+        EXPECT_EQ(messages.Messages(), std::vector<std::string>{RemovalQuestion({})});
+    }
+    CloseHandle(held);
+    later = DeletedAtRestart();
+    ASSERT_EQ(later.size(), 3u);
+    EXPECT_EQ(later[0], copy + L"licence.txt");
+    EXPECT_NE(later[1], program) << "moved out of the copy";
+    EXPECT_EQ(later[2], copyWithout);
+    EXPECT_EQ(st::UninstallEntryText(L"DisplayName"), L"(missing)");
+    ClearRestartDeletions();
+    DeleteFileW(later[1].c_str());
+    DeleteFileA((folder + "licence.txt").c_str());
+    RemoveDirectoryW(copyWithout.c_str());
+
+    // A folder nested deeper than the copy ever is, and not empty, is not emptied: it stays,
+    // named, and the entry and the program it starts stay with it, to run the removal again.
+    std::string deep = folder;
+    for (int depth = 0; depth <= kMaxMediumDepth; ++depth) deep += "level" + std::to_string(depth) + "\\";
+    st::PutFile(deep, "left.txt", "left");
+    st::PutFile(folder, "setup.exe", "setup");
+    {
+        st::RecordingFrontEnd messages;
+        ASSERT_TRUE(RegisterProduct());
+    }
+    {
+        st::RecordingFrontEnd messages({IDYES});
+        EXPECT_EQ(RemoveInstallation(messages, program), RemovalOutcome::Failed);
+        EXPECT_EQ(messages.Messages(),
+                  (std::vector<std::string>{RemovalQuestion({}),
+                                            std::string(kFolderStaysText) + "\n" + deep.substr(0, deep.size() - 1)}));
+    }
+    EXPECT_TRUE(st::FileExists(deep + "left.txt"));
+    EXPECT_EQ(st::UninstallEntryText(L"DisplayName"), L"Vesk Printer Setup");
+    EXPECT_TRUE(st::FileExists(vt::Narrow(program)));
+    EXPECT_TRUE(DeletedAtRestart().empty());
     ClearRestartDeletions();
 }
 
