@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "resource.h"
+#include "../../common/visible_window.h"
 
 using namespace vt;
 
@@ -141,24 +142,6 @@ std::optional<InstalledPrinter> InstalledKx310(const std::string& name) {
     return *printer;
 }
 
-namespace {
-
-// A process, and whether a visible top-level window of its was seen.
-struct Shown {
-    DWORD pid;
-    bool any;
-};
-
-BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM data) {
-    auto* shown = reinterpret_cast<Shown*>(data);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == shown->pid && IsWindowVisible(window)) shown->any = true;
-    return TRUE;
-}
-
-}  // namespace
-
 QuietRun RunQuietly(const std::wstring& program, const std::wstring& arguments) {
     QuietRun run;
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
@@ -170,14 +153,14 @@ QuietRun RunQuietly(const std::wstring& program, const std::wstring& arguments) 
         ADD_FAILURE() << "cannot start " << Narrow(program) << ": " << GetLastError();
         return run;
     }
-    Shown search{process.dwProcessId, false};
+    vesk::WindowWatch watch{process.dwProcessId, false};
     DWORD began = GetTickCount();
     bool ended = false;
     while (!ended && GetTickCount() - began < kRunLimitMs) {
         ended = WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0;
-        EnumWindows(&NoteVisibleWindow, reinterpret_cast<LPARAM>(&search));
+        vesk::LookForWindows(watch);
     }
-    run.windowShown = search.any;
+    run.windowShown = watch.shown;
     if (!ended) {
         ADD_FAILURE() << "setup did not end within " << kRunLimitMs << " ms";
         TerminateProcess(process.hProcess, 1);

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <string>
 
+#include "../../common/visible_window.h"
+
 namespace {
 
 // How long `run` waits for a program: a whole installation on a slow machine.
@@ -178,20 +180,6 @@ bool Pick(HWND control, const char* text) {
 
 }  // namespace
 
-// A process, and whether a visible top-level window of its was seen.
-struct Shown {
-    DWORD pid;
-    bool any;
-};
-
-BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM data) {
-    auto* shown = reinterpret_cast<Shown*>(data);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == shown->pid && IsWindowVisible(window)) shown->any = true;
-    return TRUE;
-}
-
 // Runs the command line of argv[2] on to its end; see the usage above.
 int Run(int argc, char** argv) {
     std::string commandLine;
@@ -209,23 +197,28 @@ int Run(int argc, char** argv) {
         std::printf("cannot start: error %lu\n", GetLastError());
         return 1;
     }
-    Shown shown{process.dwProcessId, false};
+    vesk::WindowWatch watch{process.dwProcessId, false};
     bool ended = false;
     while (!ended && GetTickCount() - began < kRunLimitMs) {
         ended = WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0;
-        EnumWindows(&NoteVisibleWindow, reinterpret_cast<LPARAM>(&shown));
+        vesk::LookForWindows(watch);
     }
     DWORD elapsed = GetTickCount() - began;
+    // A program that outlives the wait is not left behind.
+    if (!ended) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
     DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     if (!ended) {
-        std::printf("still running after %lu ms\n", static_cast<unsigned long>(elapsed));
+        std::printf("still running after %lu ms: stopped\n", static_cast<unsigned long>(elapsed));
         return 1;
     }
     std::printf("exit code %lu, %lu ms, %s\n", static_cast<unsigned long>(code),
-                static_cast<unsigned long>(elapsed), shown.any ? "a window shown" : "no window shown");
+                static_cast<unsigned long>(elapsed), watch.shown ? "a window shown" : "no window shown");
     return 0;
 }
 
