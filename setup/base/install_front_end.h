@@ -41,6 +41,9 @@ public:
     virtual void Progress(InstallProgress progress) = 0;
 };
 
+// The answer that does nothing on a question nobody read: No, Cancel, or OK for a message.
+int DecliningAnswer(UINT type);
+
 // The front end the engine's steps talk to while this object lives; the one before comes
 // back when it ends. Steps called outside any such scope talk to nobody: every question is
 // answered with Cancel or No, and the messages are lost.

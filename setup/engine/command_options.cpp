@@ -160,14 +160,7 @@ std::string ComPortOption(const std::string& text) {
 }
 
 std::string LineSettingsOption(const std::string& text) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t comma = text.find(',', start);
-        parts.push_back(text.substr(start, comma - start));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
+    std::vector<std::string> parts = SettingsParts(text);
     if (parts.size() != 4) return {};
     const std::string& baud = parts[0];
     std::string parity = Lower(parts[1]);

@@ -48,10 +48,7 @@ bool ListPrinters(Enumeration& printers) {
     printers = Enumerate([](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
         return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer, size, needed, returned);
     });
-    if (printers.status == EnumerationStatus::Listed) return true;
-    if (printers.status == EnumerationStatus::Empty && !printers.sizeQueryFailed) return true;
-    ShowSystemError(printers.error ? printers.error : ERROR_GEN_FAILURE);
-    return false;
+    return ListUsable(printers);
 }
 
 const PRINTER_INFO_2A* PrinterItems(const Enumeration& printers) {

@@ -74,11 +74,8 @@ bool DriversInUse(std::vector<std::string>& drivers) {
         return EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 2, buffer,
                              size, needed, returned);
     });
-    if (printers.status == EnumerationStatus::Empty && !printers.sizeQueryFailed) return true;
-    if (printers.status != EnumerationStatus::Listed) {
-        ShowSystemError(printers.error ? printers.error : ERROR_GEN_FAILURE);
-        return false;
-    }
+    if (!ListUsable(printers)) return false;
+    if (printers.status != EnumerationStatus::Listed) return true;
     const PRINTER_INFO_2A* items = printers.Items<PRINTER_INFO_2A>();
     for (DWORD i = 0; i < printers.count; ++i)
         if (items[i].pDriverName) drivers.push_back(Lower(items[i].pDriverName));
@@ -92,10 +89,7 @@ bool ListDrivers(Enumeration& drivers) {
     drivers = Enumerate([&](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
         return EnumPrinterDriversA(nullptr, environment.data(), 3, buffer, size, needed, returned);
     });
-    if (drivers.status == EnumerationStatus::Listed) return true;
-    if (drivers.status == EnumerationStatus::Empty && !drivers.sizeQueryFailed) return true;
-    ShowSystemError(drivers.error ? drivers.error : ERROR_GEN_FAILURE);
-    return false;
+    return ListUsable(drivers);
 }
 
 // Every file a driver record names, in lower case.

@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "system_error_text.h"
+
 namespace {
 
 // The spooler says a buffer is too small with one code, the service manager with another.
@@ -69,4 +71,11 @@ Enumeration Enumerate(const EnumerationCall& call) {
     // A failure must name a reason the user can be shown.
     if (!result.error) result.error = ERROR_GEN_FAILURE;
     return result;
+}
+
+bool ListUsable(const Enumeration& list) {
+    if (list.status == EnumerationStatus::Listed) return true;
+    if (list.status == EnumerationStatus::Empty && !list.sizeQueryFailed) return true;
+    ShowSystemError(list.error ? list.error : ERROR_GEN_FAILURE);
+    return false;
 }

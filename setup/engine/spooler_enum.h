@@ -38,6 +38,10 @@ inline constexpr int kEnumerationAttempts = 5;
 
 Enumeration Enumerate(const EnumerationCall& call);
 
+// True when `list` holds items or there was nothing to list; otherwise shows why it could not
+// be had (the list's error, or a general failure) and gives false.
+bool ListUsable(const Enumeration& list);
+
 // While not 0, every list fails at its size query with this error and no size, as from a
 // spooler that is not there: how the steps' tests reach the messages of that failure.
 void SetEnumerationFault(DWORD error);

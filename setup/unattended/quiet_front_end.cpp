@@ -1,13 +1,7 @@
 #include "quiet_front_end.h"
 
-#include "setup_log.h"
-
 int QuietFrontEnd::Ask(const std::string&, UINT type) {
-    switch (type & MB_TYPEMASK) {
-    case MB_YESNO: return IDNO;
-    case MB_OKCANCEL: return IDCANCEL;
-    default: return IDOK;
-    }
+    return DecliningAnswer(type);
 }
 
 int QuietFrontEnd::AskQuestion(InstallQuestion kind, const std::string& text, UINT type) {

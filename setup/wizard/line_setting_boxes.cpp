@@ -38,16 +38,8 @@ void SelectLineDefaults(HWND dialog) {
 }
 
 void SelectLineSettings(HWND dialog, const std::string& settings) {
-    std::string parts[4];
-    size_t part = 0;
-    for (char c : settings) {
-        if (c == ',') {
-            if (++part == 4) return;
-        } else {
-            parts[part] += c;
-        }
-    }
-    if (part != 3 || parts[1].size() != 1) return;
+    std::vector<std::string> parts = SettingsParts(settings);
+    if (parts.size() != 4 || parts[1].size() != 1) return;
     SelectByText(GetDlgItem(dialog, IDC_BAUD_RATE), parts[0].c_str());
     SelectByText(GetDlgItem(dialog, IDC_DATA_BITS), parts[2].c_str());
     SelectByText(GetDlgItem(dialog, IDC_STOP_BITS), parts[3].c_str());
